@@ -1,0 +1,113 @@
+#include "document/TavrinoDoc.h"
+
+#include "platform/core/Archive.h"
+#include "platform/core/Profile.h"
+
+namespace {
+const QString kRecentFileSection = QStringLiteral("Recent File List");
+const QString kRecentFileEntry = QStringLiteral("File_dat");
+} // namespace
+
+CTavrinoDoc::CTavrinoDoc() : m_nRowCount(0) {
+    // With the row count still 0 the reset touches only the date and the day's own texts; the
+    // rows are empty from construction.
+    ResetCurrentDay(COleDateTime::GetCurrentTime());
+    m_nRowCount = CYoteiDay::kRows;
+}
+
+CTavrinoDoc::~CTavrinoDoc() = default;
+
+void CTavrinoDoc::ResetCurrentDay(const COleDateTime& date) {
+    m_currentDay.m_dayDate = date.DatePart();
+    m_currentDay.SetHeading(QString());
+    m_currentDay.SetHeadingDetail(QString());
+    for (int r = 0; r < m_nRowCount; ++r) {
+        m_currentDay.SetTime(r, QString());
+        m_currentDay.SetPlan(r, QString());
+        m_currentDay.SetDetail(r, QString());
+    }
+    m_currentDay.SetMemo(QString());
+}
+
+void CTavrinoDoc::SelectDay(const COleDateTime& date) {
+    const COleDateTime day = date.DatePart();
+    for (const auto& stored : m_days) {
+        if (stored->m_dayDate == day) {
+            m_currentDay.m_dayDate = stored->m_dayDate.DatePart();
+            m_currentDay.SetHeading(stored->GetHeading());
+            m_currentDay.SetHeadingDetail(stored->GetHeadingDetail());
+            for (int r = 0; r < m_nRowCount; ++r) {
+                m_currentDay.SetTime(r, stored->GetTime(r));
+                m_currentDay.SetPlan(r, stored->GetPlan(r));
+                m_currentDay.SetDetail(r, stored->GetDetail(r));
+            }
+            m_currentDay.SetMemo(stored->GetMemo());
+            return;
+        }
+    }
+    ResetCurrentDay(day);
+}
+
+CTavrinoDoc::Position CTavrinoDoc::FindDayPosition(const COleDateTime& date) const {
+    if (m_days.empty())
+        return {Position::emptyList, 0};
+    for (std::size_t i = 0; i < m_days.size(); ++i) {
+        if (date == m_days[i]->m_dayDate)
+            return {Position::found, i};
+        if (date < m_days[i]->m_dayDate)
+            return {Position::insertBefore, i};
+    }
+    return {Position::append, m_days.size()};
+}
+
+void CTavrinoDoc::CommitCurrentDay() {
+    auto day = std::make_unique<CYoteiDay>();
+    day->m_dayDate = m_currentDay.m_dayDate.DatePart();
+    day->SetHeading(m_currentDay.GetHeading());
+    day->SetHeadingDetail(m_currentDay.GetHeadingDetail());
+    for (int r = 0; r < m_nRowCount; ++r) {
+        day->SetTime(r, m_currentDay.GetTime(r));
+        day->SetPlan(r, m_currentDay.GetPlan(r));
+        day->SetDetail(r, m_currentDay.GetDetail(r));
+    }
+    day->SetMemo(m_currentDay.GetMemo());
+
+    const Position pos = FindDayPosition(day->m_dayDate);
+    switch (pos.kind) {
+    case Position::found:
+        m_days[pos.index] = std::move(day);
+        break;
+    case Position::insertBefore:
+        m_days.insert(m_days.begin() + std::ptrdiff_t(pos.index), std::move(day));
+        break;
+    case Position::emptyList:
+    case Position::append:
+        m_days.push_back(std::move(day));
+        break;
+    }
+    SetModifiedFlag(true);
+}
+
+void CTavrinoDoc::DeleteContents() {
+    m_days.clear();
+}
+
+bool CTavrinoDoc::OnNewDocument() {
+    return CDocument::OnNewDocument();
+}
+
+void CTavrinoDoc::Serialize(CArchive& ar) {
+    if (ar.IsStoring()) {
+        BookFile::WriteDays(ar, m_nRowCount, m_days);
+        return;
+    }
+    // Read into a fresh book and take it only when the whole file has been read, so that a
+    // damaged file leaves the open book as it was.
+    DayList fresh;
+    BookFile::ReadDays(ar, m_nRowCount, fresh);
+    DeleteContents();
+    m_days = std::move(fresh);
+    if (CDocumentHost* host = GetHost(); host && host->GetProfile())
+        host->GetProfile()->WriteProfileString(kRecentFileSection, kRecentFileEntry,
+                                               ar.GetFilePath());
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "document/BookFile.h"
+#include "document/YoteiDay.h"
+#include "platform/core/Document.h"
+
+// The schedule book: every stored day in date order and the working day the view shows.
+class CTavrinoDoc : public CDocument {
+public:
+    CTavrinoDoc();
+    ~CTavrinoDoc() override;
+
+    // Accessors and mutators of the working day. They neither store it nor touch the flag.
+    QString GetHeading() const { return m_currentDay.GetHeading(); }
+    void SetHeading(const QString& text) { m_currentDay.SetHeading(text); }
+    QString GetHeadingDetail() const { return m_currentDay.GetHeadingDetail(); }
+    void SetHeadingDetail(const QString& text) { m_currentDay.SetHeadingDetail(text); }
+    QString GetTime(int row) const { return m_currentDay.GetTime(row); }
+    void SetTime(int row, const QString& text) { m_currentDay.SetTime(row, text); }
+    QString GetPlan(int row) const { return m_currentDay.GetPlan(row); }
+    void SetPlan(int row, const QString& text) { m_currentDay.SetPlan(row, text); }
+    QString GetDetail(int row) const { return m_currentDay.GetDetail(row); }
+    void SetDetail(int row, const QString& text) { m_currentDay.SetDetail(row, text); }
+    QString GetMemo() const { return m_currentDay.GetMemo(); }
+    void SetMemo(const QString& text) { m_currentDay.SetMemo(text); }
+
+    // Makes the working day a copy of the stored day of that calendar date, or an empty one.
+    void SelectDay(const COleDateTime& date);
+    // Stores a copy of the working day in date order and sets the modified flag.
+    void CommitCurrentDay();
+    // Makes the working day an empty day of the date's calendar day.
+    void ResetCurrentDay(const COleDateTime& date);
+
+    struct Position {
+        enum Kind { emptyList, found, insertBefore, append } kind;
+        std::size_t index; // meaningful for found and insertBefore
+    };
+    Position FindDayPosition(const COleDateTime& date) const;
+
+    // Empties the book: opening a file replaces it and a new document starts empty.
+    void DeleteContents() override;
+    bool OnNewDocument() override;
+    // Loading reads into a fresh list and takes it only when the whole file was read.
+    void Serialize(CArchive& ar) override;
+
+    const DayList& GetDays() const { return m_days; }
+    const CYoteiDay& GetCurrentDay() const { return m_currentDay; }
+
+    int m_nRowCount;
+    DayList m_days;
+    CYoteiDay m_currentDay;
+};

@@ -1,0 +1,51 @@
+#include "document/YoteiDay.h"
+
+#include "platform/core/Exceptions.h"
+
+#include <cstring>
+
+namespace {
+void CheckRow(int row) {
+    if (row < 0 || row >= CYoteiDay::kRows)
+        throw CInvalidArgException();
+}
+} // namespace
+
+QString CYoteiDay::GetTime(int row) const {
+    CheckRow(row);
+    return m_times[row];
+}
+
+void CYoteiDay::SetTime(int row, const QString& text) {
+    CheckRow(row);
+    m_times[row] = text;
+}
+
+QString CYoteiDay::GetPlan(int row) const {
+    CheckRow(row);
+    return m_plans[row];
+}
+
+void CYoteiDay::SetPlan(int row, const QString& text) {
+    CheckRow(row);
+    m_plans[row] = text;
+}
+
+QString CYoteiDay::GetDetail(int row) const {
+    CheckRow(row);
+    return m_details[row];
+}
+
+void CYoteiDay::SetDetail(int row, const QString& text) {
+    CheckRow(row);
+    m_details[row] = text;
+}
+
+bool CYoteiDay::operator==(const CYoteiDay& other) const {
+    // Compares what the file holds, the date bit for bit.
+    return m_dayDate.m_status == other.m_dayDate.m_status &&
+           std::memcmp(&m_dayDate.m_dt, &other.m_dayDate.m_dt, sizeof(double)) == 0 &&
+           m_heading == other.m_heading && m_headingDetail == other.m_headingDetail &&
+           m_times == other.m_times && m_plans == other.m_plans && m_details == other.m_details &&
+           m_dayMemo == other.m_dayMemo;
+}

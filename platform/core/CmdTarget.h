@@ -1,0 +1,22 @@
+#pragma once
+
+#include <functional>
+#include <unordered_map>
+
+// A class that can handle commands: its message map from command identifier to handler.
+class CCmdTarget {
+public:
+    virtual ~CCmdTarget() = default;
+
+    // Runs the handler of nID (when execute is true) and tells whether this target has one.
+    // Routing classes override it to pass the command on along their path.
+    virtual bool OnCmdMsg(int nID, bool execute);
+
+protected:
+    // One message-map entry: the command and its handler.
+    void OnCommand(int nID, std::function<void()> handler);
+    bool HandlesCommand(int nID) const { return m_commandMap.count(nID) != 0; }
+
+private:
+    std::unordered_map<int, std::function<void()>> m_commandMap;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "platform/core/CmdTarget.h"
+#include "platform/core/PlatformKind.h"
+
+#include <QString>
+
+class CArchive;
+class CException;
+class CProfile;
+
+// What the document needs from the program around it: messages, the save question, the
+// profile and where untitled books go. The application provides it; tools and tests give their own.
+class CDocumentHost {
+public:
+    virtual ~CDocumentHost() = default;
+
+    virtual PlatformKind GetPlatformKind() const = 0;
+    // Shows a failure text in a message box with the exclamation icon.
+    virtual void ShowMessage(const QString& text) = 0;
+    // Asks the save question; returns IDYES, IDNO or IDCANCEL.
+    virtual int AskSaveChanges(const QString& text) = 0;
+    // False while no question may be asked (the desktop session is ending).
+    virtual bool CanAskUser() const { return true; }
+    // The profile that remembers the file read last; null when nothing may be remembered.
+    virtual CProfile* GetProfile() { return nullptr; }
+    // The personal documents folder, where an untitled book is saved.
+    virtual QString GetDocumentsFolder() const;
+    static QString DefaultDocumentsFolder();
+};
+
+// The document base: path, title, modified flag, opening, saving and the question before the
+// document is replaced.
+class CDocument : public CCmdTarget {
+public:
+    CDocument();
+    ~CDocument() override;
+
+    void SetHost(CDocumentHost* host) { m_pHost = host; }
+    CDocumentHost* GetHost() const { return m_pHost; }
+
+    const QString& GetPathName() const { return m_strPathName; }
+    // Sets the path; the title becomes the file's name with its extension.
+    void SetPathName(const QString& path);
+    void ClearPathName() { m_strPathName.clear(); }
+    const QString& GetTitle() const { return m_strTitle; }
+    void SetTitle(const QString& title) { m_strTitle = title; }
+
+    bool IsModified() const { return m_bModified; }
+    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+
+    virtual void DeleteContents();
+    virtual bool OnNewDocument();
+    // Reads the file; on failure the message is shown and the document is left as it was.
+    virtual bool OnOpenDocument(const QString& path);
+    // Writes the file atomically; on failure the message is shown and the old file survives.
+    virtual bool OnSaveDocument(const QString& path);
+    virtual void Serialize(CArchive& ar) = 0;
+
+    // 保存: the document's own path when it names a writable file, otherwise a chosen name.
+    bool DoFileSave();
+    // Writes the book under name, or under a free name in the documents folder when empty.
+    bool DoSave(const QString& name);
+    // May the document be replaced or closed? A modified one is saved first, after the
+    // question on the desktop and without one on the handheld.
+    virtual bool SaveModified();
+
+    // The name an untitled book is first saved under: folder/title.dat, or title1.dat, ...
+    static QString FreeNameInFolder(const QString& folder, const QString& title);
+
+protected:
+    void ReportSaveLoadException(const QString& path, const CException* e, bool saving,
+                                 int defaultId);
+    void ShowMessage(const QString& text);
+
+private:
+    CDocumentHost* m_pHost = nullptr;
+    QString m_strPathName;
+    QString m_strTitle;
+    bool m_bModified = false;
+};

@@ -1,0 +1,63 @@
+#include "platform/core/StringTable.h"
+
+QString LoadString(int id) {
+    switch (id) {
+    case IDR_MAINFRAME:
+        return QStringLiteral("Tavrino\n\nTavrino\nTavrino Files (*.dat)\n.dat\nTavrino.Document\n"
+                              "Tavrino.Document");
+    case IDS_MENU_CAPTION:
+        return QStringLiteral("メニュー");
+    case AFX_IDS_APP_TITLE:
+        return QStringLiteral("Tavrino");
+    case AFX_IDS_OPENFILE:
+        return QStringLiteral("開く");
+    case AFX_IDS_ALLFILTER:
+        return QStringLiteral("すべてのファイル (*.*)");
+    case AFX_IDS_UNTITLED:
+        return QStringLiteral("無題");
+    case AFX_IDP_ASK_TO_SAVE:
+        return QStringLiteral("%1 への変更を保存しますか?");
+    case AFX_IDP_FAILED_TO_CREATE_DOC:
+        return QStringLiteral("空のドキュメントの作成に失敗しました。");
+    case AFX_IDP_FAILED_TO_OPEN_DOC:
+        return QStringLiteral("ドキュメントを開くことに失敗しました。");
+    case AFX_IDP_FAILED_TO_SAVE_DOC:
+        return QStringLiteral("ドキュメントの保存に失敗しました。");
+    case AFX_IDP_INTERNAL_FAILURE:
+        return QStringLiteral("アプリケーションの内部エラーです。");
+    case AFX_IDP_FILE_UNEXPECTED_FORMAT:
+        return QStringLiteral("予期しないファイル形式です。");
+    case AFX_IDS_UNNAMED_FILE:
+        return QStringLiteral("無題のファイル");
+    case AFX_IDP_FILE_GENERIC:
+        return QStringLiteral("%1 へのアクセス中に不明なエラーが発生しました。");
+    case AFX_IDP_FILE_NOT_FOUND:
+        return QStringLiteral("%1 が見つかりませんでした。");
+    case AFX_IDP_FILE_BAD_PATH:
+        return QStringLiteral("%1 に正しくないパスが含まれています。");
+    case AFX_IDP_FILE_TOO_MANY_OPEN:
+        return QStringLiteral("開いているファイルが多すぎるため、%1 を開けませんでした。");
+    case AFX_IDP_FILE_ACCESS_DENIED:
+        return QStringLiteral("%1 へのアクセスは拒否されました。");
+    case AFX_IDP_FILE_INVALID_FILE:
+        return QStringLiteral("正しくないファイル ハンドルが %1 に関連付けられていました。");
+    case AFX_IDP_FILE_REMOVE_CURRENT:
+        return QStringLiteral("現在のディレクトリ %1 は削除できませんでした。");
+    case AFX_IDP_FILE_DIR_FULL:
+        return QStringLiteral("%1 を作成できませんでした。そのディレクトリはいっぱいです。");
+    case AFX_IDP_FILE_BAD_SEEK:
+        return QStringLiteral("%1 のシークに失敗しました。");
+    case AFX_IDP_FILE_HARD_IO:
+        return QStringLiteral("%1 へのアクセス中にハードウェア I/O エラーが報告されました。");
+    case AFX_IDP_FILE_SHARING:
+        return QStringLiteral("%1 へのアクセス中に共有違反が発生しました。");
+    case AFX_IDP_FILE_LOCKING:
+        return QStringLiteral("%1 へのアクセス中にロック違反が発生しました。");
+    case AFX_IDP_FILE_DISKFULL:
+        return QStringLiteral("%1 へのアクセス中にディスクがいっぱいになりました。");
+    case AFX_IDP_FILE_EOF:
+        return QStringLiteral("%1 の末尾以降にアクセスしようとしました。");
+    default:
+        return QString();
+    }
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+// Identifiers of the program's string table. Numbers follow the framework's conventions where
+// one exists; the rest are the program's own.
+enum StringId : int {
+    IDR_MAINFRAME = 128,       // document-template string
+    IDS_MENU_CAPTION = 302,    // "メニュー"
+    AFX_IDS_APP_TITLE = 57344, // "Tavrino"
+    AFX_IDS_OPENFILE = 61440,  // "開く"
+    AFX_IDS_ALLFILTER = 61442, // "すべてのファイル (*.*)"
+    AFX_IDS_UNTITLED = 61443,  // "無題"
+    AFX_IDP_ASK_TO_SAVE = 61444,
+    AFX_IDP_FAILED_TO_CREATE_DOC = 61700,
+    AFX_IDP_FAILED_TO_OPEN_DOC = 61701,
+    AFX_IDP_FAILED_TO_SAVE_DOC = 61702,
+    AFX_IDP_INTERNAL_FAILURE = 61703,
+    AFX_IDP_FILE_UNEXPECTED_FORMAT = 61704,
+    AFX_IDS_UNNAMED_FILE = 61705,
+    // File error texts, one per cause, in the order of CFileException::Cause from generic on.
+    AFX_IDP_FILE_GENERIC = 61720,
+    AFX_IDP_FILE_NOT_FOUND,
+    AFX_IDP_FILE_BAD_PATH,
+    AFX_IDP_FILE_TOO_MANY_OPEN,
+    AFX_IDP_FILE_ACCESS_DENIED,
+    AFX_IDP_FILE_INVALID_FILE,
+    AFX_IDP_FILE_REMOVE_CURRENT,
+    AFX_IDP_FILE_DIR_FULL,
+    AFX_IDP_FILE_BAD_SEEK,
+    AFX_IDP_FILE_HARD_IO,
+    AFX_IDP_FILE_SHARING,
+    AFX_IDP_FILE_LOCKING,
+    AFX_IDP_FILE_DISKFULL,
+    AFX_IDP_FILE_EOF,
+};
+
+// The text of a string-table entry; an empty string for an unknown identifier.
+QString LoadString(int id);

@@ -1,0 +1,46 @@
+#pragma once
+
+// Resource and command identifiers of the program.
+
+// Framework commands.
+constexpr int ID_FILE_NEW = 57600;
+constexpr int ID_FILE_OPEN = 57601;
+constexpr int ID_FILE_SAVE = 57603;
+constexpr int ID_EDIT_COPY = 57634;
+constexpr int ID_EDIT_CUT = 57635;
+constexpr int ID_EDIT_PASTE = 57637;
+constexpr int ID_EDIT_UNDO = 57643;
+constexpr int ID_APP_ABOUT = 57664;
+
+// The program's own commands.
+constexpr int ID_ROW_EDIT = 32778;
+constexpr int ID_ROW_INSERT = 32779;
+constexpr int ID_ROW_DELETE = 32780;
+constexpr int ID_DATA_STANDARD = 32781;
+constexpr int ID_DATA_TIME = 32782;
+constexpr int ID_VIEW_DAY = 32798;
+constexpr int ID_VIEW_MONTH = 32799;
+constexpr int ID_BUTTON2 = 32806;
+constexpr int ID_BUTTON3 = 32807;
+constexpr int IDM_MENU = 402; // the "メニュー" drop-down button; sends no command
+
+// Templates and controls.
+constexpr int IDR_MAINFRAME_RES = 128;
+constexpr int IDD_ABOUTBOX = 100;
+constexpr int IDD_TAVRINO_FORM = 101;
+constexpr int IDD_YOTEIINS = 130;
+constexpr int IDC_DATETIMEPICKER = 1000;
+constexpr int IDC_LIST = 1001;
+constexpr int IDC_MEMO = 1002;
+constexpr int IDC_TIME = 1003;
+constexpr int IDC_PLAN = 1004;
+constexpr int IDC_DETAIL = 1005;
+constexpr int IDC_VERSION = 202;
+constexpr int IDC_NOTICE = 203;
+constexpr int AFX_IDW_TOOLBAR = 59392;
+
+// Dialog results and message-box answers.
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
