@@ -67,7 +67,9 @@ bool COleDateTime::FieldsToValue(const Fields& f, double& value) {
 }
 
 bool COleDateTime::ValueToFields(double value, Fields& f) {
-    if (!(value >= double(kMinDay) && value < double(kMaxDay + 1)))
+    // Every hour of the first and the last day is in range; before day zero the hours of
+    // 1 January 100 lie below its whole count.
+    if (!(value > double(kMinDay - 1) && value < double(kMaxDay + 1)))
         return false;
     qint64 dayCount = qint64(std::trunc(value));
     qint64 seconds = std::llround(std::fabs(value - double(dayCount)) * double(kSecondsPerDay));
