@@ -33,6 +33,8 @@ TEST(OleDateTime, FieldsMustSurviveTheRoundTrip) {
     EXPECT_FALSE(Valid(99, 12, 31));
     EXPECT_FALSE(Valid(10000, 1, 1));
     EXPECT_TRUE(Valid(100, 1, 1));
+    EXPECT_TRUE(Valid(100, 1, 1, 6, 0, 0)); // the first day is valid all day long
+    EXPECT_FALSE(Valid(99, 12, 31, 23, 59, 59));
     EXPECT_TRUE(Valid(9999, 12, 31));
     EXPECT_TRUE(Valid(9999, 12, 31, 23, 59, 59));
     EXPECT_TRUE(Valid(1900, 2, 28));
@@ -66,6 +68,12 @@ TEST(OleDateTime, KnownDayCountsAndFields) {
     COleDateTime::Fields f;
     EXPECT_TRUE(COleDateTime(-1.25).GetFields(f));
     EXPECT_EQ(f, (COleDateTime::Fields{1899, 12, 29, 6, 0, 0}));
+    EXPECT_TRUE(COleDateTime(-657434.5).GetFields(f));
+    EXPECT_EQ(f, (COleDateTime::Fields{100, 1, 1, 12, 0, 0}));
+    EXPECT_TRUE(COleDateTime(2958465.5).GetFields(f));
+    EXPECT_EQ(f, (COleDateTime::Fields{9999, 12, 31, 12, 0, 0}));
+    EXPECT_FALSE(COleDateTime(-657435.0).GetFields(f));
+    EXPECT_FALSE(COleDateTime(2958466.0).GetFields(f));
     EXPECT_FALSE(COleDateTime(40001.0, COleDateTime::invalid).GetFields(f));
     EXPECT_EQ(f, (COleDateTime::Fields{-1, -1, -1, -1, -1, -1}));
     EXPECT_EQ(COleDateTime(0.0, COleDateTime::null).GetYear(), -1);
