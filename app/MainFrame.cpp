@@ -1,0 +1,50 @@
+#include "app/MainFrame.h"
+
+#include "platform/core/StringTable.h"
+#include "platform/ui/CommandBar.h"
+#include "platform/ui/View.h"
+#include "resources/Resource.h"
+#include "resources/Templates.h"
+
+#include <QIcon>
+#include <QPixmap>
+
+CMainFrame::CMainFrame() {
+    setObjectName(QStringLiteral("mainFrame"));
+    setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::PreCreateWindow() {
+    return CFrameWnd::PreCreateWindow();
+}
+
+int CMainFrame::OnCreate() {
+    if (CFrameWnd::OnCreate() == -1)
+        return -1;
+
+    m_commandBar = new CCommandBar(this);
+    m_commandBar->setObjectName(QStringLiteral("commandBar"));
+    m_commandBar->setProperty("childId", AFX_IDW_TOOLBAR);
+    m_commandBar->SetRouter([this](int id, bool execute) { return OnCmdMsg(id, execute); });
+    addToolBar(Qt::BottomToolBarArea, m_commandBar);
+
+    if (!m_commandBar->InsertMenuBar(IDM_MENU, LoadString(IDS_MENU_CAPTION), Resources::MainMenu()))
+        return -1;
+    if (!m_commandBar->LoadToolBar(Resources::ToolbarCommands(),
+                                   QPixmap(QStringLiteral(":/toolbar.xpm")), QSize(32, 32)))
+        return -1;
+
+    LoadAccelTable({
+        {Qt::Key_C, Qt::ControlModifier, ID_EDIT_COPY},
+        {Qt::Key_X, Qt::ControlModifier, ID_EDIT_CUT},
+        {Qt::Key_V, Qt::ControlModifier, ID_EDIT_PASTE},
+        {Qt::Key_Z, Qt::ControlModifier, ID_EDIT_UNDO},
+        {Qt::Key_N, Qt::ControlModifier, ID_FILE_NEW},
+    });
+
+    // The form starts with the handheld's portrait client area; the window is freely resizable.
+    resize(kInitialClientWidth, kInitialClientHeight + m_commandBar->sizeHint().height());
+    return 0;
+}

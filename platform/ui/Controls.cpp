@@ -1,0 +1,228 @@
+#include "platform/ui/Controls.h"
+
+#include <QCalendarWidget>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLocale>
+#include <QScrollBar>
+#include <QSignalBlocker>
+#include <QStyledItemDelegate>
+#include <limits>
+
+namespace {
+
+// Cells are drawn on one line; a line break inside a text shows as a return mark but stays in
+// the data unchanged.
+class SingleLineDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QString displayText(const QVariant& value, const QLocale& locale) const override {
+        QString text = QStyledItemDelegate::displayText(value, locale);
+        text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
+        text.replace(QLatin1Char('\n'), QChar(0x21B5));
+        text.replace(QLatin1Char('\r'), QChar(0x21B5));
+        return text;
+    }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+CListCtrl::CListCtrl(QWidget* parent) : QTableWidget(parent) {
+    horizontalHeader()->hide();
+    verticalHeader()->hide();
+    setShowGrid(false);
+    setSelectionBehavior(QAbstractItemView::SelectItems);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideRight);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setItemDelegate(new SingleLineDelegate(this));
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(0);
+}
+
+void CListCtrl::SetExtendedStyle(unsigned style) {
+    m_extendedStyle = style;
+    setShowGrid((style & LVS_EX_GRIDLINES) != 0);
+    setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
+                                                        : QAbstractItemView::SelectItems);
+}
+
+int CListCtrl::InsertColumn(int position, const QString& heading, int /*format*/, int width) {
+    position = std::clamp(position, 0, columnCount());
+    insertColumn(position);
+    setHorizontalHeaderItem(position, new QTableWidgetItem(heading));
+    setColumnWidth(position, std::max(0, width));
+    return position;
+}
+
+bool CListCtrl::DeleteColumn(int position) {
+    if (position < 0 || position >= columnCount())
+        return false;
+    removeColumn(position);
+    return true;
+}
+
+int CListCtrl::InsertItem(int index, const QString& text) {
+    index = std::clamp(index, 0, rowCount());
+    insertRow(index);
+    SetItemText(index, 0, text);
+    return index;
+}
+
+bool CListCtrl::DeleteItem(int index) {
+    if (index < 0 || index >= rowCount())
+        return false;
+    removeRow(index);
+    return true;
+}
+
+bool CListCtrl::DeleteAllItems() {
+    setRowCount(0);
+    return true;
+}
+
+bool CListCtrl::SetItemText(int row, int column, const QString& text) {
+    if (row < 0 || row >= rowCount() || column < 0 || column >= columnCount())
+        return false;
+    if (QTableWidgetItem* cell = item(row, column)) {
+        cell->setText(text);
+    } else {
+        auto* fresh = new QTableWidgetItem(text);
+        fresh->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        setItem(row, column, fresh);
+    }
+    return true;
+}
+
+QString CListCtrl::GetItemText(int row, int column) const {
+    const QTableWidgetItem* cell = item(row, column);
+    return cell ? cell->text() : QString();
+}
+
+bool CListCtrl::IsItemSelected(int row) const {
+    if (row < 0 || row >= rowCount())
+        return false;
+    const QItemSelectionModel* selection = selectionModel();
+    for (int column = 0; column < columnCount(); ++column) {
+        if (selection->isSelected(model()->index(row, column)))
+            return true;
+    }
+    return false;
+}
+
+void CListCtrl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        emit keyDown(VK_RETURN);
+        event->accept();
+        return;
+    }
+    QTableWidget::keyPressEvent(event);
+}
+
+void CListCtrl::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTableWidget::mouseDoubleClickEvent(event);
+    emit doubleClicked();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CDateTimeCtrl::CDateTimeCtrl(QWidget* parent, bool alignPopupRight)
+    : QDateEdit(parent), m_alignPopupRight(alignPopupRight) {
+    setDisplayFormat(QLocale::system().dateFormat(QLocale::LongFormat));
+    setCalendarPopup(true);
+    setMinimumDate(QDate(100, 1, 1));
+    setMaximumDate(QDate(9999, 12, 31));
+    calendarWidget()->setLocale(QLocale::system());
+    if (m_alignPopupRight)
+        calendarWidget()->installEventFilter(this);
+    connect(this, &QDateEdit::dateChanged, this, [this] { emit dateTimeChange(); });
+}
+
+void CDateTimeCtrl::SetTime(const COleDateTime& time) {
+    COleDateTime::Fields f;
+    if (!time.GetFields(f))
+        return;
+    // The program's own writes are not a change by the user.
+    const QSignalBlocker blocker(this);
+    m_timeOfDay = QTime(f.hour, f.minute, f.second);
+    setDate(QDate(f.year, f.month, f.day));
+}
+
+COleDateTime CDateTimeCtrl::GetTime() const {
+    const QDate d = date();
+    return COleDateTime(d.year(), d.month(), d.day(), m_timeOfDay.hour(), m_timeOfDay.minute(),
+                        m_timeOfDay.second());
+}
+
+void CDateTimeCtrl::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        emit wmKeyDown(VK_RETURN);
+    QDateEdit::keyPressEvent(event);
+}
+
+bool CDateTimeCtrl::eventFilter(QObject* watched, QEvent* event) {
+    // The calendar opens aligned to the picker's right edge.
+    if (event->type() == QEvent::Show && watched == calendarWidget()) {
+        QWidget* popup = calendarWidget()->window();
+        if (popup && popup != window()) {
+            const QPoint bottomRight = mapToGlobal(QPoint(width(), height()));
+            popup->move(bottomRight.x() - popup->width(), popup->y());
+        }
+    }
+    return QDateEdit::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+QString ToEditorForm(const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return shown;
+}
+} // namespace
+
+CEdit::CEdit(QWidget* parent) : QPlainTextEdit(parent) {
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setTabChangesFocus(true);
+    connect(this, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_setting)
+            emit change();
+    });
+}
+
+void CEdit::SetWindowText(const QString& text) {
+    m_setting = true;
+    m_setText = text;
+    setPlainText(ToEditorForm(text));
+    m_shownText = toPlainText();
+    m_setting = false;
+}
+
+QString CEdit::GetWindowText() const {
+    const QString now = toPlainText();
+    if (now == m_shownText)
+        return m_setText;
+    QString text = now;
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+CLineEdit::CLineEdit(QWidget* parent) : QLineEdit(parent) {
+    setMaxLength(std::numeric_limits<int>::max());
+}
+
+void CLineEdit::SetWindowText(const QString& text) {
+    setText(text);
+    setCursorPosition(0);
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/core/CmdTarget.h"
+
+#include <QMainWindow>
+#include <functional>
+#include <vector>
+
+class CDocument;
+class CView;
+class CWinApp;
+
+// One entry of an accelerator table: Ctrl (or other modifiers) + key -> command.
+struct Accelerator {
+    int key;
+    Qt::KeyboardModifiers modifiers;
+    int command;
+};
+
+// The main frame: it holds the view, routes commands and translates accelerators before the
+// focused control sees the key.
+class CFrameWnd : public QMainWindow, public CCmdTarget {
+    Q_OBJECT
+public:
+    using ViewFactory = std::function<CView*()>;
+
+    CFrameWnd();
+    ~CFrameWnd() override;
+
+    // Creates the frame's window parts: PreCreateWindow, then OnCreate; false when either fails.
+    bool LoadFrame(CWinApp* app, CDocument* document, ViewFactory viewFactory);
+
+    CView* GetActiveView() const { return m_pActiveView; }
+    CDocument* GetActiveDocument() const { return m_pDocument; }
+    CWinApp* GetApp() const { return m_pApp; }
+
+    // Command routing: the view, its document, the frame, the application; first handler wins.
+    bool OnCmdMsg(int nID, bool execute) override;
+
+    void LoadAccelTable(std::vector<Accelerator> table) { m_accelerators = std::move(table); }
+    // The title: the document's title, " - ", the program's name.
+    void OnUpdateFrameTitle();
+    void InitialUpdateFrame();
+    void ActivateFrame();
+
+protected:
+    virtual bool PreCreateWindow();
+    // WM_CREATE: 0 to go on, -1 to make creation fail. The base creates the view.
+    virtual int OnCreate();
+
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    const Accelerator* FindAccelerator(const QKeyEvent* key) const;
+
+    CWinApp* m_pApp = nullptr;
+    CDocument* m_pDocument = nullptr;
+    CView* m_pActiveView = nullptr;
+    ViewFactory m_viewFactory;
+    std::vector<Accelerator> m_accelerators;
+};

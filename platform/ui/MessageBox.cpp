@@ -1,0 +1,31 @@
+#include "platform/ui/MessageBox.h"
+
+#include "platform/core/StringTable.h"
+#include "resources/Resource.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+int AfxMessageBox(const QString& text, MessageButtons buttons, QWidget* parent) {
+    if (!parent)
+        parent = QApplication::activeWindow();
+    QMessageBox box(QMessageBox::Warning, LoadString(AFX_IDS_APP_TITLE), text,
+                    QMessageBox::NoButton, parent);
+    if (buttons == MessageButtons::YesNoCancel) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+    } else {
+        box.setStandardButtons(QMessageBox::Ok);
+    }
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Cancel:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}

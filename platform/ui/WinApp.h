@@ -1,0 +1,79 @@
+#pragma once
+
+#include "platform/core/CmdTarget.h"
+#include "platform/core/Document.h"
+
+#include <QObject>
+#include <QStringList>
+#include <memory>
+
+class CFrameWnd;
+class CProfile;
+class CSingleDocTemplate;
+class QSessionManager;
+
+// What the process was started with, as far as start-up uses it.
+class CCommandLineInfo {
+public:
+    enum ShellCommand { FileNew, FileOpen };
+    ShellCommand m_nShellCommand = FileNew;
+    QString m_strFileName;
+};
+
+// The application object: start-up, the profile, the one template and the application-level
+// commands. It is also the document's host: messages, the save question, the profile.
+class CWinApp : public QObject, public CCmdTarget, public CDocumentHost {
+    Q_OBJECT
+public:
+    CWinApp();
+    ~CWinApp() override;
+
+    virtual bool InitInstance();
+    // InitInstance, then the message loop; the process's exit code.
+    int Run();
+
+    void SetRegistryKey(const QString& company);
+    QString GetProfileString(const QString& section, const QString& entry,
+                             const QString& defaultValue) const;
+    bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
+
+    void AddDocTemplate(CSingleDocTemplate* docTemplate);
+    CSingleDocTemplate* GetDocTemplate() const { return m_template.get(); }
+    CDocument* GetDocument() const;
+
+    void SetArguments(const QStringList& arguments) { m_arguments = arguments; }
+    void ParseCommandLine(CCommandLineInfo& info) const;
+    bool ProcessShellCommand(const CCommandLineInfo& info);
+
+    // The open-path procedure; null when it failed.
+    CDocument* OpenDocumentFile(const QString& path);
+    // The new-document procedure (57600).
+    void OnFileNew();
+    // The file-open dialog, then the open-path procedure (57601).
+    void OnFileOpen();
+
+    void SetPlatformKind(PlatformKind kind) { m_platformKind = kind; }
+    void SetDocumentsFolder(const QString& folder) { m_documentsFolder = folder; }
+
+    PlatformKind GetPlatformKind() const override { return m_platformKind; }
+    void ShowMessage(const QString& text) override;
+    int AskSaveChanges(const QString& text) override;
+    bool CanAskUser() const override { return !m_sessionEnding; }
+    CProfile* GetProfile() override { return m_profile.get(); }
+    QString GetDocumentsFolder() const override;
+
+    // The desktop session is ending and no question may be asked: a modified book is saved.
+    void OnSessionEnding();
+
+    CFrameWnd* m_pMainWnd = nullptr;
+
+private:
+    void CommitData(QSessionManager& manager);
+
+    std::unique_ptr<CProfile> m_profile;
+    std::unique_ptr<CSingleDocTemplate> m_template;
+    QStringList m_arguments;
+    QString m_documentsFolder;
+    PlatformKind m_platformKind = PlatformKind::Desktop;
+    bool m_sessionEnding = false;
+};

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "platform/core/OleDateTime.h"
+#include "platform/ui/View.h"
+
+class CDateTimeCtrl;
+class CEdit;
+class CListCtrl;
+class CTavrinoDoc;
+
+// The program's only view: the date picker, the day list (the heading row and the ten rows)
+// and the day's memo. The list cells and m_memo are the working copy the user edits; every
+// change is stored into the document at once through StoreDay.
+class CTavrinoView : public CFormView {
+    Q_OBJECT
+public:
+    CTavrinoView();
+    ~CTavrinoView() override;
+
+    CTavrinoDoc* GetDocument() const;
+
+    void OnInitialUpdate() override;
+
+    // Fills the list and the memo from the document's working day. Never touches the
+    // selection, the focus or the scroll position.
+    void ShowDay();
+    // Copies the list and the memo into the working day and commits it.
+    void StoreDay();
+    // The first selected item, or the item count when none is.
+    int GetSelectedRow() const;
+    void InsertRow(int index);
+    void SetCellText(int item, int column, const QString& text);
+
+    // Notifications and commands.
+    void OnDateTimeChange();
+    void OnMemoChange();
+    void OnListKeyDown(int virtualKey);
+    void OnListDblClk();
+    void OnDateKeyDown(int virtualKey);
+    void OnRowEdit();
+    void OnRowInsert();
+    void OnRowDelete();
+    void OnStandardData();
+    void OnTimeData();
+    void OnViewDay();
+    void OnViewMonth();
+
+    COleDateTime m_date;
+    CListCtrl* m_listCtrl = nullptr;
+    CEdit* m_memoEdit = nullptr;
+    QString m_memo;
+    CDateTimeCtrl* m_datePicker = nullptr;
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    void OnSize(int type, int cx, int cy) override;
+
+private:
+    // The closing step of every row command: the members into the controls, then the whole day
+    // into the document.
+    void EndRowCommand();
+};
