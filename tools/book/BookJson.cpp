@@ -166,8 +166,9 @@ public:
 private:
     static constexpr int kMaxDepth = 64;
 
-    [[noreturn]] void Fail(const QString& message) const {
-        throw Failure{m_line, m_column, message};
+    [[noreturn]] void Fail(const QString& message) const { Fail(m_line, m_column, message); }
+    [[noreturn]] static void Fail(int line, int column, const QString& message) {
+        throw Failure{line, column, message};
     }
 
     bool AtEnd() const { return m_pos >= m_text.size(); }
@@ -348,6 +349,9 @@ private:
 
     // One UTF-8 sequence, held to the standard: no overlong forms, no encoded surrogates.
     char32_t ParseUtf8() {
+        // Damage is reported where the sequence starts.
+        const int line = m_line;
+        const int column = m_column;
         const unsigned char lead = Peek();
         int extra;
         char32_t cp;
@@ -365,18 +369,18 @@ private:
             cp = lead & 0x07;
             min = 0x10000;
         } else {
-            Fail(QStringLiteral("invalid UTF-8"));
+            Fail(line, column, QStringLiteral("invalid UTF-8"));
         }
         Advance();
         for (int i = 0; i < extra; ++i) {
             const unsigned char c = Peek();
             if ((c & 0xC0) != 0x80)
-                Fail(QStringLiteral("invalid UTF-8"));
+                Fail(line, column, QStringLiteral("invalid UTF-8"));
             cp = (cp << 6) | (c & 0x3F);
             Advance();
         }
         if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            Fail(QStringLiteral("invalid UTF-8"));
+            Fail(line, column, QStringLiteral("invalid UTF-8"));
         return cp;
     }
 

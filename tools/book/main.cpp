@@ -33,7 +33,11 @@ Commands:
   build JSON OUT         Write the book OUT from JSON as dump prints it (JSON may
                          be - for stdin). OUT is written through the planner's own
                          save, which replaces it atomically. Days are written in
-                         the order given; nothing is sorted or merged.
+                         the order given; nothing is sorted or merged. A book
+                         the planner wrote comes back byte for byte; texts an
+                         older writer stored as 8-bit text come back in the
+                         planner's UTF-16 form, and bytes after the last
+                         record are not kept.
   check FILE             Summarise the book: days, first and last date, dates held
                          twice, records out of order, dates with a time of day,
                          trailing bytes after the last record. On a damaged file

@@ -1,0 +1,473 @@
+// The book tool run as a program on real files, and its JSON and export pieces on their own.
+
+#include "document/BookFile.h"
+#include "platform/core/Archive.h"
+#include "tools/book/BookExport.h"
+#include "tools/book/BookJson.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ToolRun RunTool(const QStringList& args, const QProcessEnvironment& env = {}) {
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TAVRINO_BOOK_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(30000));
+    ToolRun r;
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+QByteArray U8(const char8_t* text) {
+    return QByteArray(reinterpret_cast<const char*>(text));
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << path.toStdString();
+    return f.readAll();
+}
+
+void WriteAll(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+// The book file the core's own writer makes of these days.
+QByteArray BookBytes(const DayList& days) {
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    CArchive ar(&buffer, CArchive::store, QString());
+    BookFile::WriteDays(ar, CYoteiDay::kRows, days);
+    ar.Flush();
+    return buffer.data();
+}
+
+std::unique_ptr<CYoteiDay> Day(double value, quint32 status = 0) {
+    auto day = std::make_unique<CYoteiDay>();
+    day->m_dayDate.m_dt = value;
+    day->m_dayDate.m_status = static_cast<COleDateTime::DateTimeStatus>(status);
+    return day;
+}
+
+double FromBits(quint64 bits) {
+    double v;
+    std::memcpy(&v, &bits, 8);
+    return v;
+}
+
+// 7 July 2009, row 0 "08" / "会議", everything else empty: the planner's own 156 bytes.
+QByteArray WorkedExample() {
+    QByteArray hex = "01000000"
+                     "00000000"
+                     "000000002088E340"
+                     "FFFEFF00"
+                     "FFFEFF00"
+                     "FFFEFF023000"
+                     "3800"
+                     "FFFEFF021A4F708B"
+                     "FFFEFF00";
+    for (int i = 0; i < 27; ++i)
+        hex += "FFFEFF00";
+    hex += "FFFEFF00";
+    return QByteArray::fromHex(hex);
+}
+
+class BookToolTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString Path(const QString& name) const { return dir.filePath(name); }
+
+    QTemporaryDir dir;
+};
+
+TEST_F(BookToolTest, WorkedExampleDumpsExactlyAndBuildsBackByteForByte) {
+    const QByteArray bytes = WorkedExample();
+    ASSERT_EQ(bytes.size(), 156);
+    WriteAll(Path("book.dat"), bytes);
+
+    QByteArray expected = U8(u8R"({"days":[{"status":0,"date":40001,"day":"2009-07-07",)"
+                             u8R"("heading":"","headingDetail":"","rows":[)"
+                             u8R"({"time":"08","plan":"会議","detail":""})");
+    for (int i = 1; i < 10; ++i)
+        expected += R"(,{"time":"","plan":"","detail":""})";
+    expected += "],\"memo\":\"\"}]}\n";
+
+    const ToolRun dump = RunTool({"dump", Path("book.dat")});
+    EXPECT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(dump.out, expected);
+    EXPECT_TRUE(dump.err.isEmpty());
+
+    WriteAll(Path("book.json"), dump.out);
+    const ToolRun build = RunTool({"build", Path("book.json"), Path("again.dat")});
+    EXPECT_EQ(build.exitCode, 0) << build.err.toStdString();
+    EXPECT_EQ(ReadAll(Path("again.dat")), bytes);
+
+    // The short form: the day instead of the date, and defaults for everything missing.
+    WriteAll(Path("short.json"),
+             U8(u8R"({"days":[{"day":"2009-07-07","rows":[{"time":"08","plan":"会議"}]}]})"));
+    EXPECT_EQ(RunTool({"build", Path("short.json"), Path("short.dat")}).exitCode, 0);
+    EXPECT_EQ(ReadAll(Path("short.dat")), bytes);
+}
+
+TEST_F(BookToolTest, HostileValuesAndTextsSurviveDumpAndBuild) {
+    DayList days;
+    auto day = Day(40001.25);
+    day->m_heading = QStringLiteral("定例会議, \"第3回\"; 予算\\案");
+    day->m_headingDetail = QString(300, QChar(u'長')); // the two-byte length form
+    day->m_times[0] = QStringLiteral("09:30");
+    day->m_plans[0] = QString(QChar(0xD800)) + QStringLiteral("孤"); // lone high surrogate
+    day->m_details[0] = QStringLiteral("末") + QChar(0xDC00);        // lone low surrogate
+    day->m_plans[9] = QString(QChar(0xDC00)) + QChar(0xD800);        // a pair in the wrong order
+    day->m_details[9] = QString::fromUtf8(U8(u8"絵文字 😀"));         // a proper pair
+    day->m_dayMemo = QStringLiteral("一行目\r\n二行目\t\x01\x1f");
+    days.push_back(std::move(day));
+    days.push_back(Day(40002, 1));
+    days.push_back(Day(40003, 2));
+    days.push_back(Day(-1.25));
+    days.push_back(Day(-0.0));
+    days.push_back(Day(std::numeric_limits<double>::quiet_NaN()));
+    days.push_back(Day(FromBits(0xFFF0000000000123ull))); // a NaN with payload and sign
+    days.push_back(Day(std::numeric_limits<double>::infinity(), 0xFFFFFFFFu));
+    days.push_back(Day(-std::numeric_limits<double>::infinity()));
+    days.push_back(Day(std::numeric_limits<double>::denorm_min()));
+    days.push_back(Day(0.1 + 0.2));
+    days.push_back(Day(1e300));
+    const QByteArray bytes = BookBytes(days);
+    WriteAll(Path("book.dat"), bytes);
+
+    const ToolRun dump = RunTool({"dump", Path("book.dat")});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    EXPECT_TRUE(dump.out.contains(R"("plan":"\ud800)" + U8(u8"孤")));
+    EXPECT_TRUE(dump.out.contains(U8(u8"末") + R"(\udc00")"));
+    EXPECT_TRUE(dump.out.contains(R"("plan":"\udc00\ud800")"));
+    EXPECT_TRUE(dump.out.contains(U8(u8"絵文字 😀")));
+    EXPECT_TRUE(dump.out.contains(R"(\r\n)" + U8(u8"二行目") + R"(\t\u0001\u001f")"));
+    EXPECT_TRUE(dump.out.contains(R"("status":0,"date":40001.25,"day":"2009-07-07")"));
+    EXPECT_TRUE(dump.out.contains(R"("status":1,"date":40002,"day":null)"));
+    EXPECT_TRUE(dump.out.contains(R"("status":0,"date":-1.25,"day":"1899-12-29")"));
+    EXPECT_TRUE(dump.out.contains(R"("date":"NaN","day":null)"));
+    EXPECT_TRUE(dump.out.contains(R"("date":"0xfff0000000000123")"));
+    EXPECT_TRUE(dump.out.contains(R"("status":4294967295,"date":"Infinity")"));
+    EXPECT_TRUE(dump.out.contains(R"("date":"-Infinity")"));
+    EXPECT_TRUE(dump.out.contains(R"("date":0.30000000000000004,)"));
+
+    WriteAll(Path("book.json"), dump.out);
+    const ToolRun build = RunTool({"build", Path("book.json"), Path("again.dat")});
+    ASSERT_EQ(build.exitCode, 0) << build.err.toStdString();
+    EXPECT_EQ(ReadAll(Path("again.dat")), bytes);
+    // And the output is stable: the rebuilt book dumps to the same text.
+    EXPECT_EQ(RunTool({"dump", Path("again.dat")}).out, dump.out);
+}
+
+TEST_F(BookToolTest, EmptyFileIsAnEmptyBook) {
+    WriteAll(Path("empty.dat"), QByteArray());
+    const ToolRun dump = RunTool({"dump", Path("empty.dat")});
+    EXPECT_EQ(dump.exitCode, 0);
+    EXPECT_EQ(dump.out, "{\"days\":[]}\n");
+    WriteAll(Path("empty.json"), dump.out);
+    EXPECT_EQ(RunTool({"build", Path("empty.json"), Path("zero.dat")}).exitCode, 0);
+    EXPECT_EQ(ReadAll(Path("zero.dat")), QByteArray(4, '\0'));
+}
+
+TEST_F(BookToolTest, DamagedFilesGiveThePlannersTextsAndTheWholeDaysBeforeTheDamage) {
+    DayList days;
+    for (int i = 0; i < 3; ++i) {
+        days.push_back(Day(40001 + i));
+        days.back()->m_plans[0] = QStringLiteral("予定%1").arg(i);
+    }
+    const QByteArray whole = BookBytes(days);
+    WriteAll(Path("cut.dat"), whole.left(whole.size() - 20));
+
+    const ToolRun dump = RunTool({"dump", Path("cut.dat")});
+    EXPECT_EQ(dump.exitCode, 1);
+    EXPECT_TRUE(dump.out.isEmpty());
+    EXPECT_EQ(dump.err, U8(u8"予期しないファイル形式です。\n"));
+
+    const ToolRun salvage = RunTool({"dump", "--salvage", Path("cut.dat")});
+    EXPECT_EQ(salvage.exitCode, 1);
+    EXPECT_EQ(salvage.err, dump.err);
+    days.pop_back();
+    EXPECT_EQ(salvage.out, BookJson::Write(days));
+
+    const ToolRun check = RunTool({"check", Path("cut.dat")});
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_TRUE(check.out.isEmpty());
+    EXPECT_EQ(check.err, U8(u8"予期しないファイル形式です。\nwhole days before the damage: 2\n"));
+
+    // A string length of 2^31 is the other text.
+    QByteArray huge = QByteArray::fromHex("01000000"
+                                          "00000000"
+                                          "0000000000000000");
+    huge += QByteArray::fromHex("FFFFFF00000080");
+    WriteAll(Path("huge.dat"), huge);
+    const ToolRun big = RunTool({"export", "--format", "csv", Path("huge.dat")});
+    EXPECT_EQ(big.exitCode, 1);
+    EXPECT_TRUE(big.out.isEmpty());
+    EXPECT_EQ(big.err, U8(u8"ドキュメントを開くことに失敗しました。\n"));
+
+    // Open failures name the file as the planner does.
+    const QString missing = Path("missing.dat");
+    const ToolRun none = RunTool({"check", missing});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(none.err),
+              missing +
+                  QStringLiteral(" が見つかりませんでした。\nwhole days before the damage: 0\n"));
+    const QString badPath = Path("no-such-folder/book.dat");
+    EXPECT_EQ(QString::fromUtf8(RunTool({"dump", badPath}).err),
+              badPath + QStringLiteral(" に正しくないパスが含まれています。\n"));
+}
+
+TEST_F(BookToolTest, CheckSummarisesOddities) {
+    DayList days;
+    days.push_back(Day(40003));
+    days.push_back(Day(40001.5)); // out of order, with a time of day
+    days.push_back(Day(40001));   // the same calendar day again
+    days.push_back(Day(40005, 1));
+    QByteArray bytes = BookBytes(days) + QByteArray("xyz");
+    WriteAll(Path("odd.dat"), bytes);
+
+    const ToolRun check = RunTool({"check", Path("odd.dat")});
+    EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();
+    EXPECT_EQ(check.out, "days: 4\n"
+                         "first date: 2009-07-07 (40001)\n"
+                         "last date: 2009-07-09 (40003)\n"
+                         "dates held twice: 1\n"
+                         "  2009-07-07: records 2, 3\n"
+                         "records out of order: 2\n"
+                         "  record 2: 2009-07-07 (40001.5) after 2009-07-09 (40003)\n"
+                         "  record 3: 2009-07-07 (40001) after 2009-07-07 (40001.5)\n"
+                         "dates with a time of day: 1\n"
+                         "  record 2: 2009-07-07 12:00:00 (40001.5)\n"
+                         "records without a calendar day: 1\n"
+                         "  record 4: no calendar day (status 1, value 40005)\n"
+                         "trailing bytes: 3\n");
+
+    // A count from 80000001 on reads no record: everything after it is trailing.
+    QByteArray negative = bytes;
+    negative.replace(0, 4, QByteArray::fromHex("01000080"));
+    WriteAll(Path("negative.dat"), negative);
+    const ToolRun n = RunTool({"check", Path("negative.dat")});
+    EXPECT_EQ(n.exitCode, 0);
+    EXPECT_TRUE(n.out.startsWith("days: 0\nstored record count: 2147483649 (reads as 0)\n"));
+    EXPECT_TRUE(
+        n.out.endsWith(QStringLiteral("trailing bytes: %1\n").arg(bytes.size() - 4).toUtf8()));
+}
+
+TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone) {
+    WriteAll(Path("book.dat"), WorkedExample());
+    struct Case {
+        const char* json;
+        const char* where;
+    } cases[] = {
+        {"{\"days\":[\n  {\"date\": 1,}\n]}", ":2:14: "},            // trailing comma
+        {"{\"days\":[{\"date\":01}]}", ":1:19: "},                   // leading zero
+        {"{\"days\":[{\"date\":1e999}]}", ":1:18: "},                // out of range
+        {"{\"days\":[{\"day\":\"2009-02-30\"}]}", ":1:17: "},        // no such day
+        {"{\"days\":[{\"heading\":\"x\"}]}", ":1:10: "},             // no date at all
+        {"{\"days\":[{\"date\":1,\"colour\":2}]}", ":1:29: "},       // unknown member
+        {"{\"days\":[{\"date\":1,\"status\":-1}]}", ":1:29: "},      // negative status
+        {"{\"days\":[{\"date\":1,\"memo\":\"\\ud8\"}]}", ":1:32: "}, // short escape
+        {"{\"days\":[{\"date\":\"1\"}]}", ":1:18: "},                // a number in a string
+        {"{\"days\":[]} x", ":1:13: "},
+    };
+    for (const Case& c : cases) {
+        WriteAll(Path("bad.json"), c.json);
+        const ToolRun r = RunTool({"build", Path("bad.json"), Path("book.dat")});
+        EXPECT_EQ(r.exitCode, 1) << c.json;
+        EXPECT_TRUE(r.err.startsWith(Path("bad.json").toUtf8() + c.where))
+            << c.json << " -> " << r.err.toStdString();
+        EXPECT_EQ(ReadAll(Path("book.dat")), WorkedExample()) << c.json;
+    }
+
+    // More than ten rows, pointing at the eleventh.
+    QByteArray rows = "{\"days\":[{\"date\":1,\"rows\":[";
+    for (int i = 0; i < 11; ++i)
+        rows += i ? ",{}" : "{}";
+    rows += "]}]}";
+    DayList days;
+    BookJson::ParseError error;
+    EXPECT_FALSE(BookJson::Read(rows, days, error));
+    EXPECT_EQ(error.column, 58);
+    EXPECT_TRUE(error.message.contains(QStringLiteral("at most 10 rows")));
+
+    // Invalid UTF-8 and a UTF-8-encoded surrogate are refused; columns count characters.
+    EXPECT_FALSE(BookJson::Read(
+        U8(u8"{\"days\":[{\"date\":1,\"memo\":\"日本") + "\xED\xA0\x80\"}]}", days, error));
+    EXPECT_EQ(error.column, 30);
+    EXPECT_FALSE(BookJson::Read("{\"days\":[{\"date\":1,\"memo\":\"\xC0\xAF\"}]}", days, error));
+
+    // A file the planner cannot write: its text, nothing left behind.
+    WriteAll(Path("good.json"), "{\"days\":[]}");
+    const QString target = Path("no-such-folder/book.dat");
+    const ToolRun r = RunTool({"build", Path("good.json"), target});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(QString::fromUtf8(r.err),
+              target + QStringLiteral(" に正しくないパスが含まれています。\n"));
+}
+
+TEST_F(BookToolTest, ReadingNeverTouchesTheProfile) {
+    WriteAll(Path("book.dat"), WorkedExample());
+    QTemporaryDir home;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    for (const char* command : {"dump", "check"})
+        EXPECT_EQ(RunTool({command, Path("book.dat")}, env).exitCode, 0);
+    EXPECT_EQ(RunTool({"export", "--format=ics", Path("book.dat")}, env).exitCode, 0);
+    EXPECT_TRUE(QDir(home.path())
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
+                    .isEmpty());
+}
+
+TEST_F(BookToolTest, BadUsageExitsWithTwo) {
+    const QList<QStringList> bad = {{},
+                                    {"frobnicate", "x"},
+                                    {"dump"},
+                                    {"dump", "a", "b"},
+                                    {"build", "a.json"},
+                                    {"export", "book.dat"},
+                                    {"export", "--format", "pdf", "book.dat"},
+                                    {"check", "--salvage", "book.dat"}};
+    for (const QStringList& args : bad) {
+        const ToolRun r = RunTool(args);
+        EXPECT_EQ(r.exitCode, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty());
+        EXPECT_FALSE(r.err.isEmpty());
+    }
+    const ToolRun help = RunTool({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* word : {"dump FILE", "--salvage", "build JSON OUT", "check FILE",
+                             "export --format ics|csv", "profile", "\"NaN\""})
+        EXPECT_TRUE(help.out.contains(word)) << word;
+}
+
+// ---- Export ----
+
+QString Unfold(const QByteArray& ics) {
+    QByteArray joined = ics;
+    joined.replace("\r\n ", "");
+    return QString::fromUtf8(joined);
+}
+
+QString Unescape(const QString& value) {
+    QString out;
+    for (qsizetype i = 0; i < value.size(); ++i) {
+        if (value[i] == u'\\' && i + 1 < value.size()) {
+            ++i;
+            out += value[i] == u'n' ? QChar(u'\n') : value[i];
+        } else {
+            out += value[i];
+        }
+    }
+    return out;
+}
+
+QString Property(const QString& unfolded, const QString& name, int nth = 0) {
+    const QStringList lines = unfolded.split(QStringLiteral("\r\n"));
+    for (const QString& line : lines) {
+        if (line.startsWith(name + u':') && nth-- == 0)
+            return line.mid(name.size() + 1);
+    }
+    return QStringLiteral("<missing>");
+}
+
+TEST(BookExportTest, IcsFoldsLongJapaneseTextAndEscapesIt) {
+    DayList days;
+    auto day = Day(40025); // 31 July 2009: the event ends on 1 August
+    const QString plan = QStringLiteral("打ち合わせ; 資料, 予算\\見積");
+    day->m_times[2] = QStringLiteral("10");
+    day->m_plans[2] = plan;
+    day->m_details[2] = QString(60, QChar(u'詳')) + QStringLiteral("a😀b");
+    day->m_dayMemo = QStringLiteral("メモ一行目\r\nメモ二行目\x07");
+    days.push_back(std::move(day));
+    days.push_back(Day(40026));    // no text: no event
+    days.push_back(Day(40027, 1)); // no calendar day: no event
+    days.push_back(Day(40025.5));  // the same day again: its own UID
+    days.back()->m_heading = QStringLiteral("見出し");
+
+    const QByteArray ics =
+        BookExport::Ics(days, QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    ASSERT_TRUE(ics.endsWith("END:VCALENDAR\r\n"));
+    QList<QByteArray> lines = ics.split('\n');
+    ASSERT_TRUE(lines.takeLast().isEmpty());
+    for (const QByteArray& line : lines) {
+        ASSERT_TRUE(line.endsWith('\r')) << "bare LF";
+        const QByteArray body = line.chopped(1);
+        EXPECT_LE(body.size(), 75);
+        EXPECT_FALSE(body.contains('\r'));
+        // No UTF-8 sequence is split: every physical line is valid UTF-8 on its own.
+        EXPECT_EQ(QString::fromUtf8(body).toUtf8(), body);
+    }
+    EXPECT_GT(ics.count("\r\n "), 2);
+
+    const QString text = Unfold(ics);
+    EXPECT_EQ(text.count(QStringLiteral("BEGIN:VEVENT")), 2);
+    EXPECT_EQ(Property(text, "UID"), QStringLiteral("20090731@tavrino-book"));
+    EXPECT_EQ(Property(text, "UID", 1), QStringLiteral("20090731-2@tavrino-book"));
+    EXPECT_EQ(Property(text, "DTSTAMP"), QStringLiteral("20200102T030405Z"));
+    EXPECT_EQ(Property(text, "DTSTART;VALUE=DATE"), QStringLiteral("20090731"));
+    EXPECT_EQ(Property(text, "DTEND;VALUE=DATE"), QStringLiteral("20090801"));
+    EXPECT_EQ(Property(text, "SUMMARY"), QStringLiteral("打ち合わせ\\; 資料\\, 予算\\\\見積"));
+    EXPECT_EQ(Property(text, "SUMMARY", 1), QStringLiteral("見出し"));
+    EXPECT_EQ(Unescape(Property(text, "DESCRIPTION")),
+              QStringLiteral("10 ") + plan + u' ' + QString(60, QChar(u'詳')) +
+                  QStringLiteral("a😀b\n\nメモ一行目\nメモ二行目"));
+}
+
+TEST(BookExportTest, FoldingCountsOctetsNotCharacters) {
+    const QByteArray ascii(200, 'a');
+    const QByteArray folded = BookExport::FoldLine(ascii);
+    EXPECT_EQ(folded,
+              ascii.left(75) + "\r\n " + ascii.mid(75, 74) + "\r\n " + ascii.mid(149) + "\r\n");
+    EXPECT_EQ(BookExport::FoldLine(ascii.left(75)), ascii.left(75) + "\r\n");
+    // 25 three-octet characters fill 75 octets exactly; one more ASCII octet moves the 25th.
+    const QByteArray kana = QStringLiteral("あ").repeated(25).toUtf8();
+    EXPECT_EQ(BookExport::FoldLine(kana), kana + "\r\n");
+    EXPECT_EQ(BookExport::FoldLine("x" + kana),
+              "x" + kana.left(72) + "\r\n " + kana.mid(72) + "\r\n");
+}
+
+TEST(BookExportTest, CsvQuotesWhatNeedsItAndSkipsEmptyRows) {
+    DayList days;
+    auto day = Day(40001.75);
+    day->m_heading = QStringLiteral("見出し");
+    day->m_times[0] = QStringLiteral("08");
+    day->m_plans[0] = QStringLiteral("会議, \"重要\"");
+    day->m_details[4] = QStringLiteral("二行\r\nの詳細");
+    day->m_plans[9] = QString(QChar(0xD800)); // cannot be UTF-8
+    day->m_dayMemo = QStringLiteral("メモ");
+    days.push_back(std::move(day));
+    days.push_back(Day(40002, 2));
+    days.back()->m_plans[0] = QStringLiteral("見えない");
+
+    EXPECT_EQ(BookExport::Csv(days), U8(u8"date,row,time,plan,detail\r\n"
+                                        u8"2009-07-07,heading,,見出し,\r\n"
+                                        u8"2009-07-07,1,08,\"会議, \"\"重要\"\"\",\r\n"
+                                        u8"2009-07-07,5,,,\"二行\r\nの詳細\"\r\n"
+                                        u8"2009-07-07,10,,\uFFFD,\r\n"
+                                        u8"2009-07-07,memo,,メモ,\r\n"));
+}
+
+} // namespace
