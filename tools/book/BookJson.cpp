@@ -117,10 +117,10 @@ struct Value {
     int line = 0;
     int column = 0;
     bool boolean = false;
-    QByteArray number; // the text as written, already held to the JSON grammar
-    QString string;    // UTF-16 code units, lone surrogates included
-    std::vector<Value> items;
-    std::vector<std::pair<QString, Value>> members;
+    QByteArray number;         // the text as written, already held to the JSON grammar
+    QString string;            // UTF-16 code units, lone surrogates included
+    std::vector<Value> items;  // an array's elements, or an object's member values
+    std::vector<QString> keys; // an object's member names, one for each item
 };
 
 const char* TypeName(Value::Type type) {
@@ -258,8 +258,8 @@ private:
             const int keyLine = m_line;
             const int keyColumn = m_column;
             QString key = ParseString();
-            for (const auto& member : v.members) {
-                if (member.first == key)
+            for (const QString& known : v.keys) {
+                if (known == key)
                     throw Failure{keyLine, keyColumn,
                                   QStringLiteral("member \"%1\" given twice").arg(key)};
             }
@@ -267,7 +267,8 @@ private:
             Expect(':', "':' after the member name");
             SkipSpace();
             Value member = ParseValue(depth + 1);
-            v.members.emplace_back(std::move(key), std::move(member));
+            v.keys.push_back(std::move(key));
+            v.items.push_back(std::move(member));
             SkipSpace();
             if (Peek() == ',') {
                 Advance();
@@ -472,7 +473,9 @@ template <std::size_t N>
 std::array<const Value*, N> Members(const Value& object, const std::array<const char*, N>& names,
                                     const QString& what) {
     std::array<const Value*, N> found{};
-    for (const auto& [key, value] : object.members) {
+    for (std::size_t m = 0; m < object.keys.size(); ++m) {
+        const QString& key = object.keys[m];
+        const Value& value = object.items[m];
         bool known = false;
         for (std::size_t i = 0; i < N; ++i) {
             if (key == QLatin1StringView(names[i])) {
