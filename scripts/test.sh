@@ -20,7 +20,13 @@ if [ -f fuzz/CMakeLists.txt ]; then
         -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAVRINO_CORE_ONLY=ON -DTAVRINO_FUZZ=ON \
         -DTAVRINO_BENCH=OFF >/dev/null
     cmake --build build-fuzz --target fuzz_book_reader
-    build-fuzz/fuzz/fuzz_book_reader -runs=20000 -max_len=65536 fuzz/corpus
+    # New inputs go to a scratch folder first in line, so the seed files stay as committed; a
+    # crash leaves its input there too, and the folder is kept when the run fails.
+    scratch=$(mktemp -d)
+    echo "fuzzer scratch folder: $scratch"
+    build-fuzz/fuzz/fuzz_book_reader -runs=20000 -max_len=4096 -max_total_time=30 \
+        -artifact_prefix="$scratch/" "$scratch" fuzz/corpus
+    rm -rf "$scratch"
 fi
 
 echo "== Build and every test"
