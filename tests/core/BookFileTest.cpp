@@ -1,0 +1,578 @@
+#include "document/TavrinoDoc.h"
+#include "platform/core/Archive.h"
+#include "platform/core/Exceptions.h"
+#include "platform/core/Profile.h"
+#include "resources/Resource.h"
+
+#include <gtest/gtest.h>
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <csignal>
+#include <cstring>
+#include <functional>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// Little-endian bytes of a book file, built by hand so the tests do not trust the writer.
+struct Bytes {
+    QByteArray b;
+    Bytes& hex(const char* h) {
+        b += QByteArray::fromHex(h);
+        return *this;
+    }
+    template <typename T>
+    Bytes& le(T v) {
+        v = qToLittleEndian(v);
+        b.append(reinterpret_cast<const char*>(&v), sizeof v);
+        return *this;
+    }
+    Bytes& u32(quint32 v) { return le(v); }
+    Bytes& date(double v, quint32 status = 0) {
+        quint64 bits;
+        std::memcpy(&bits, &v, 8);
+        return u32(status).le(bits);
+    }
+    // The short UTF-16 form; longer strings are built with hex().
+    Bytes& str(const QString& s) {
+        hex("FFFEFF").le(quint8(s.size()));
+        for (QChar c : s)
+            le(c.unicode());
+        return *this;
+    }
+    // A record whose memo is given and whose other 32 strings are empty.
+    Bytes& record(double d, const QString& memo = QString(), quint32 status = 0) {
+        date(d, status);
+        for (int i = 0; i < 32; ++i)
+            str(QString());
+        return str(memo);
+    }
+    operator QByteArray() const { return b; }
+};
+
+class TestHost : public CDocumentHost {
+public:
+    PlatformKind GetPlatformKind() const override { return kind; }
+    void ShowMessage(const QString& text) override { messages << text; }
+    int AskSaveChanges(const QString& text) override {
+        questions << text;
+        return answer;
+    }
+    bool CanAskUser() const override { return canAsk; }
+    CProfile* GetProfile() override { return profile.get(); }
+    QString GetDocumentsFolder() const override { return docs; }
+
+    PlatformKind kind = PlatformKind::Desktop;
+    bool canAsk = true;
+    int answer = IDNO;
+    QStringList messages, questions;
+    std::unique_ptr<CProfile> profile;
+    QString docs;
+};
+
+const QString kUnexpected = QStringLiteral("予期しないファイル形式です。");
+const QString kFailedToOpen = QStringLiteral("ドキュメントを開くことに失敗しました。");
+
+class BookFile : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        QDir(dir.path()).mkdir(QStringLiteral("docs"));
+        host.docs = dir.filePath(QStringLiteral("docs"));
+        host.profile = std::make_unique<CProfile>(dir.filePath(QStringLiteral("profile.ini")));
+        doc.SetHost(&host);
+    }
+
+    QString Put(const QString& name, const QByteArray& data) {
+        const QString path = dir.filePath(name);
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        EXPECT_EQ(f.write(data), data.size());
+        return path;
+    }
+    static QByteArray Slurp(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QString Recent() const {
+        return host.profile->GetProfileString(QStringLiteral("Recent File List"),
+                                              QStringLiteral("File_dat"), QStringLiteral("-"));
+    }
+    // Opens bytes as a file; returns the one message shown, or an empty text.
+    QString OpenBytes(const QByteArray& data, bool expectOk) {
+        host.messages.clear();
+        EXPECT_EQ(doc.OnOpenDocument(Put(QStringLiteral("in.dat"), data)), expectOk);
+        EXPECT_LE(host.messages.size(), 1);
+        return host.messages.value(0);
+    }
+    // Writes the open book and returns what landed on disk.
+    QByteArray SaveBytes() {
+        const QString path = dir.filePath(QStringLiteral("out.dat"));
+        EXPECT_TRUE(doc.OnSaveDocument(path));
+        return Slurp(path);
+    }
+    std::vector<double> Dates() const {
+        std::vector<double> out;
+        for (const auto& d : doc.GetDays())
+            out.push_back(d->m_dayDate.GetValue());
+        return out;
+    }
+    void AddDay(double date, const QString& memo) {
+        doc.ResetCurrentDay(COleDateTime(date));
+        doc.SetMemo(memo);
+        doc.CommitCurrentDay();
+    }
+    QStringList Entries() const {
+        return QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    }
+
+    QTemporaryDir dir;
+    TestHost host;
+    CTavrinoDoc doc;
+};
+
+TEST_F(BookFile, WorkedExampleByteForByte) {
+    doc.ResetCurrentDay(COleDateTime(2009, 7, 7, 0, 0, 0));
+    doc.SetTime(0, QStringLiteral("08"));
+    doc.SetPlan(0, QStringLiteral("会議"));
+    doc.CommitCurrentDay();
+    Bytes expected;
+    expected.hex("01000000 00000000 0000000020 88E340 FFFEFF00 FFFEFF00 FFFEFF02 30003800"
+                 "FFFEFF02 1A4F708B FFFEFF00");
+    for (int i = 0; i < 28; ++i)
+        expected.hex("FFFEFF00");
+    const QByteArray written = SaveBytes();
+    EXPECT_EQ(written.size(), 156);
+    EXPECT_EQ(written.toHex(), QByteArray(expected).toHex());
+    EXPECT_FALSE(doc.IsModified());
+
+    CTavrinoDoc back;
+    back.SetHost(&host);
+    back.SetModifiedFlag(true);
+    ASSERT_TRUE(back.OnOpenDocument(dir.filePath(QStringLiteral("out.dat"))));
+    EXPECT_FALSE(back.IsModified());
+    ASSERT_EQ(back.GetDays().size(), 1u);
+    EXPECT_EQ(*back.GetDays()[0], *doc.GetDays()[0]);
+    back.SelectDay(COleDateTime(40001.0));
+    EXPECT_EQ(back.GetTime(0), QStringLiteral("08"));
+    EXPECT_EQ(back.GetPlan(0), QStringLiteral("会議"));
+}
+
+TEST_F(BookFile, EmptyBookAndEmptyFile) {
+    EXPECT_EQ(SaveBytes().toHex(), QByteArray("00000000"));
+    EXPECT_EQ(Recent(), QStringLiteral("-"));
+
+    const QString path = Put(QStringLiteral("empty.dat"), QByteArray::fromHex("00000000"));
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(Recent(), QFileInfo(path).absoluteFilePath());
+
+    // A 0-byte file is an empty book: no message, nothing read, nothing remembered.
+    host.profile->WriteProfileString(QStringLiteral("Recent File List"), QStringLiteral("File_dat"),
+                                     QStringLiteral("before"));
+    doc.SetModifiedFlag(true);
+    EXPECT_EQ(OpenBytes(QByteArray(), true), QString());
+    EXPECT_TRUE(doc.GetDays().empty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(Recent(), QStringLiteral("before"));
+}
+
+TEST_F(BookFile, StringLengthForms) {
+    struct Case {
+        int units;
+        const char* prefix;
+    };
+    for (const Case& c : {Case{254, "FFFEFFFE"}, Case{255, "FFFEFFFFFF00"},
+                          Case{65533, "FFFEFFFFFDFF"}, Case{65534, "FFFEFFFFFFFFFEFF0000"}}) {
+        SCOPED_TRACE(c.units);
+        QString memo(c.units, QChar(u'あ'));
+        memo[c.units - 1] = QLatin1Char('z');
+        doc.OnNewDocument();
+        AddDay(40001.0, memo);
+        const QByteArray written = SaveBytes();
+        const QByteArray prefix = QByteArray::fromHex(c.prefix);
+        const qsizetype memoAt = written.size() - c.units * 2 - prefix.size();
+        EXPECT_EQ(written.mid(memoAt, prefix.size()).toHex(), prefix.toHex());
+        EXPECT_EQ(written.right(2).toHex(), QByteArray("7a00"));
+
+        EXPECT_EQ(OpenBytes(written, true), QString());
+        ASSERT_EQ(doc.GetDays().size(), 1u);
+        EXPECT_EQ(doc.GetDays()[0]->m_dayMemo, memo);
+    }
+}
+
+TEST_F(BookFile, EightBitStringsAreCodePage932) {
+    Bytes in;
+    in.u32(1).date(40001.0).hex("03414243");
+    for (int i = 0; i < 31; ++i)
+        in.hex("00");
+    in.hex("04 89EF 8B63");
+    EXPECT_EQ(OpenBytes(in, true), QString());
+    ASSERT_EQ(doc.GetDays().size(), 1u);
+    EXPECT_EQ(doc.GetDays()[0]->m_heading, QStringLiteral("ABC"));
+    EXPECT_EQ(doc.GetDays()[0]->m_dayMemo, QStringLiteral("会議"));
+
+    // The 8-bit form with a 16-bit length.
+    Bytes wide;
+    wide.u32(1).date(40001.0).hex("FF0001").b += QByteArray(256, 'a');
+    for (int i = 0; i < 32; ++i)
+        wide.hex("00");
+    EXPECT_EQ(OpenBytes(wide, true), QString());
+    ASSERT_EQ(doc.GetDays().size(), 1u);
+    EXPECT_EQ(doc.GetDays()[0]->m_heading, QString(256, QLatin1Char('a')));
+}
+
+TEST_F(BookFile, StoredDatesAndStatusesSurviveBitForBit) {
+    const double fraction = 40001.123456789;
+    const QByteArray in =
+        Bytes().u32(3).record(fraction).record(40002.0, {}, 1).record(-1.75, {}, 2);
+    EXPECT_EQ(OpenBytes(in, true), QString());
+    ASSERT_EQ(doc.GetDays().size(), 3u);
+    EXPECT_EQ(doc.GetDays()[1]->m_dayDate.GetStatus(), COleDateTime::invalid);
+    EXPECT_EQ(doc.GetDays()[2]->m_dayDate.GetStatus(), COleDateTime::null);
+    EXPECT_EQ(SaveBytes().toHex(), in.toHex());
+}
+
+TEST_F(BookFile, TrailingBytesAreIgnoredAndDropped) {
+    const QByteArray book = Bytes().u32(1).record(40001.0, QStringLiteral("m"));
+    EXPECT_EQ(OpenBytes(book + QByteArray::fromHex("DEADBEEF00"), true), QString());
+    ASSERT_EQ(doc.GetDays().size(), 1u);
+    EXPECT_EQ(SaveBytes().toHex(), book.toHex());
+}
+
+TEST_F(BookFile, NegativeRecordCountsReadNothing) {
+    for (quint32 count : {0x80000001u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(count);
+        doc.OnNewDocument();
+        AddDay(40001.0, QString());
+        EXPECT_EQ(OpenBytes(Bytes().u32(count).record(40001.0), true), QString());
+        EXPECT_TRUE(doc.GetDays().empty());
+        EXPECT_EQ(Recent(), QFileInfo(dir.filePath(QStringLiteral("in.dat"))).absoluteFilePath());
+    }
+}
+
+TEST_F(BookFile, DamagedFilesReportTheRightText) {
+    const QByteArray head = Bytes().u32(1).date(40001.0);
+    struct Case {
+        QByteArray bytes;
+        QString text;
+    };
+    const Case cases[] = {
+        // Two whole records and part of a third.
+        {Bytes().u32(3).record(1.0).record(2.0).date(3.0).str(QStringLiteral("ab")), kUnexpected},
+        {Bytes().u32(2).hex("000000"), kUnexpected},
+        {Bytes().u32(1).hex("0000"), kUnexpected},
+        {QByteArray::fromHex("0100"), kUnexpected},
+        {head + QByteArray::fromHex("FFFEFF05 4100"), kUnexpected},
+        {head + QByteArray::fromHex("0541"), kUnexpected},
+        {head + QByteArray::fromHex("FFFEFF FF FFFF 00000080"), kFailedToOpen},
+        {head + QByteArray::fromHex("FFFEFF FF FFFF FFFFFFFF 0000008000000000"), kFailedToOpen},
+        {head + QByteArray::fromHex("FF FFFF 00000080"), kFailedToOpen},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes.toHex().toStdString());
+        EXPECT_EQ(OpenBytes(c.bytes, false), c.text);
+        EXPECT_EQ(Recent(), QStringLiteral("-"));
+    }
+}
+
+TEST_F(BookFile, OpenFailuresNameTheFile) {
+    const QString missing = dir.filePath(QStringLiteral("missing.dat"));
+    EXPECT_FALSE(doc.OnOpenDocument(missing));
+    const QString badPath = dir.filePath(QStringLiteral("nowhere/book.dat"));
+    EXPECT_FALSE(doc.OnOpenDocument(badPath));
+    EXPECT_FALSE(doc.OnOpenDocument(QString()));
+    EXPECT_EQ(host.messages,
+              (QStringList{missing + QStringLiteral(" が見つかりませんでした。"),
+                           badPath + QStringLiteral(" に正しくないパスが含まれています。"),
+                           QStringLiteral("無題のファイル が見つかりませんでした。")}));
+    EXPECT_EQ(CFileException(CFileException::diskFull, QString()).GetErrorMessage(),
+              QStringLiteral("無題のファイル へのアクセス中にディスクがいっぱいになりました。"));
+    EXPECT_EQ(Recent(), QStringLiteral("-"));
+}
+
+// Opening replaces the book; nothing of the previous one is kept.
+TEST_F(BookFile, OpeningReplacesTheBook) {
+    const QString a = Put(QStringLiteral("a.dat"), Bytes().u32(2).record(1.0).record(3.0));
+    const QString b = Put(QStringLiteral("b.dat"), Bytes().u32(1).record(2.0));
+    ASSERT_TRUE(doc.OnOpenDocument(a));
+    ASSERT_TRUE(doc.OnOpenDocument(b));
+    EXPECT_EQ(Dates(), (std::vector<double>{2.0}));
+    EXPECT_EQ(Recent(), QFileInfo(b).absoluteFilePath());
+    doc.OnNewDocument();
+    EXPECT_TRUE(doc.GetDays().empty());
+
+    // Books written out of order or with a day twice are read as stored.
+    const QByteArray odd = Bytes()
+                               .u32(4)
+                               .record(40010.0, QStringLiteral("ten"))
+                               .record(40005.0, QStringLiteral("first"))
+                               .record(40005.0, QStringLiteral("second"))
+                               .record(40001.0, QStringLiteral("one"));
+    EXPECT_EQ(OpenBytes(odd, true), QString());
+    EXPECT_EQ(Dates(), (std::vector<double>{40010.0, 40005.0, 40005.0, 40001.0}));
+    doc.SelectDay(COleDateTime(40005.0));
+    EXPECT_EQ(doc.GetMemo(), QStringLiteral("first"));
+    doc.SelectDay(COleDateTime(40001.0));
+    EXPECT_EQ(doc.GetMemo(), QStringLiteral("one"));
+    EXPECT_EQ(SaveBytes().toHex(), odd.toHex());
+}
+
+TEST_F(BookFile, FailedReadLeavesTheOpenBookAsItWas) {
+    const QString good = Put(QStringLiteral("good.dat"),
+                             Bytes().u32(2).record(40001.0, QStringLiteral("a")).record(40002.0));
+    ASSERT_TRUE(doc.OnOpenDocument(good));
+    doc.SetPathName(good);
+    AddDay(40003.0, QStringLiteral("unsaved"));
+    const QByteArray before = SaveBytes();
+    doc.SetModifiedFlag(true);
+    const QString recent = Recent();
+
+    for (const QByteArray& bad : {QByteArray(Bytes().u32(3).record(1.0).record(2.0).hex("00")),
+                                  QByteArray(Bytes().u32(1).date(1.0).hex("FF FFFF 00000080"))}) {
+        EXPECT_NE(OpenBytes(bad, false), QString());
+        EXPECT_EQ(Dates(), (std::vector<double>{40001.0, 40002.0, 40003.0}));
+        EXPECT_EQ(doc.GetPathName(), QFileInfo(good).absoluteFilePath());
+        EXPECT_EQ(doc.GetTitle(), QStringLiteral("good.dat"));
+        EXPECT_TRUE(doc.IsModified());
+        EXPECT_EQ(Recent(), recent);
+    }
+    EXPECT_FALSE(doc.OnOpenDocument(dir.filePath(QStringLiteral("missing.dat"))));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(SaveBytes(), before);
+}
+
+// A length prefix is checked against the file before anything is allocated.
+TEST_F(BookFile, HostileLengthAllocatesNothing) {
+    rusage before{}, after{};
+    getrusage(RUSAGE_SELF, &before);
+    for (const char* prefix : {"FFFEFF FF FFFF FFFFFF7F", "FF FFFF FFFFFF7F",
+                               "FFFEFF FF FFFF FFFFFFFF FFFFFF7F00000000"}) {
+        SCOPED_TRACE(prefix);
+        EXPECT_EQ(OpenBytes(Bytes().u32(1).date(1.0).hex(prefix), false), kUnexpected);
+    }
+    // A count of 2^31-1 records in a short file must not reserve room for them either.
+    EXPECT_EQ(OpenBytes(Bytes().u32(0x7FFFFFFF).record(1.0), false), kUnexpected);
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 256 * 1024) << "peak grew by KiB";
+}
+
+// Caps the size of any file this process writes, so a save runs out of room part way.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit capped = m_old;
+        capped.rlim_cur = bytes;
+        m_ok = setrlimit(RLIMIT_FSIZE, &capped) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+    bool m_ok = false;
+};
+
+// Runs body as an ordinary user: root may write read-only files, so under root it runs in a
+// child that gives up its rights. Returns body's result and the text it reported.
+std::pair<int, QString> AsOrdinaryUser(const QString& folder,
+                                       const std::function<int(QString&)>& body) {
+    QString text;
+    if (geteuid() != 0)
+        return {body(text), text};
+    QFile::setPermissions(folder, QFileDevice::Permissions(0x7777));
+    int fds[2];
+    if (pipe(fds) != 0)
+        return {-1, QStringLiteral("pipe")};
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        int r = 98;
+        if (setgid(65534) == 0 && setuid(65534) == 0) {
+            r = body(text);
+            const QByteArray out = text.toUtf8();
+            if (write(fds[1], out.constData(), size_t(out.size())) != out.size())
+                r = 97;
+        }
+        _exit(r);
+    }
+    close(fds[1]);
+    QByteArray out;
+    char buf[512];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        out.append(buf, n);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, QString::fromUtf8(out)};
+}
+
+using BookSave = BookFile;
+
+TEST_F(BookSave, ExistingFileIsWrittenInPlace) {
+    const QString path = Put(QStringLiteral("book.dat"), "old");
+    doc.SetPathName(path);
+    AddDay(40001.0, QStringLiteral("m"));
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(Slurp(path).toHex(), QByteArray(Bytes().u32(1).record(40001.0, "m")).toHex());
+    EXPECT_EQ(doc.GetPathName(), QFileInfo(path).absoluteFilePath());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+    EXPECT_TRUE(host.messages.isEmpty());
+}
+
+TEST_F(BookSave, UntitledBookGoesToTheDocumentsFolderUnderAFreeName) {
+    for (const char* expected : {"無題.dat", "無題1.dat", "無題2.dat"}) {
+        CTavrinoDoc untitled;
+        untitled.SetHost(&host);
+        untitled.CommitCurrentDay();
+        ASSERT_TRUE(untitled.DoFileSave());
+        const QString path = QDir(host.docs).filePath(QString::fromUtf8(expected));
+        EXPECT_EQ(untitled.GetPathName(), path);
+        EXPECT_EQ(untitled.GetTitle(), QString::fromUtf8(expected));
+        EXPECT_FALSE(untitled.IsModified());
+        EXPECT_EQ(Slurp(path).size(), 4 + 12 + 33 * 4);
+    }
+    doc.SetTitle(QStringLiteral("旅行"));
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(doc.GetPathName(), QDir(host.docs).filePath(QStringLiteral("旅行.dat")));
+    EXPECT_EQ(doc.GetTitle(), QStringLiteral("旅行.dat"));
+    EXPECT_EQ(QDir(host.docs).entryList(QDir::Files).size(), 4);
+}
+
+TEST_F(BookSave, ReadOnlyFileIsRefused) {
+    const QString path = Put(QStringLiteral("locked.dat"), "old");
+    QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadOther);
+    const auto [result, text] = AsOrdinaryUser(dir.path(), [&](QString& shown) {
+        doc.SetPathName(path);
+        doc.CommitCurrentDay();
+        const bool saved = doc.DoFileSave();
+        shown = host.messages.join(QLatin1Char('|'));
+        return (saved ? 1 : 0) | (doc.IsModified() ? 2 : 0);
+    });
+    EXPECT_EQ(result, 2);
+    EXPECT_EQ(text, QFileInfo(path).absoluteFilePath() +
+                        QStringLiteral(" へのアクセスは拒否されました。"));
+    EXPECT_EQ(Slurp(path), QByteArray("old"));
+}
+
+TEST_F(BookSave, SaveModifiedAsksOnlyOnTheDesktop) {
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(host.questions.isEmpty());
+
+    const QString path = dir.filePath(QStringLiteral("book.dat"));
+    doc.SetPathName(path);
+    doc.CommitCurrentDay();
+    const QString question = QStringLiteral("book.dat への変更を保存しますか?");
+
+    host.answer = IDCANCEL;
+    EXPECT_FALSE(doc.SaveModified());
+    host.answer = IDNO;
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_EQ(host.questions, (QStringList{question, question}));
+    EXPECT_FALSE(QFile::exists(path));
+    EXPECT_TRUE(doc.IsModified());
+
+    host.answer = IDYES;
+    EXPECT_TRUE(doc.SaveModified());
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_FALSE(doc.IsModified());
+
+    // A failed save after Yes keeps the document.
+    doc.SetPathName(dir.filePath(QStringLiteral("nowhere/book.dat")));
+    doc.SetModifiedFlag(true);
+    EXPECT_FALSE(doc.SaveModified());
+    EXPECT_EQ(host.messages.size(), 1);
+
+    CTavrinoDoc untitled;
+    untitled.SetHost(&host);
+    untitled.CommitCurrentDay();
+    host.questions.clear();
+    host.answer = IDNO;
+    EXPECT_TRUE(untitled.SaveModified());
+    EXPECT_EQ(host.questions, (QStringList{QStringLiteral("無題 への変更を保存しますか?")}));
+}
+
+TEST_F(BookSave, SaveModifiedSavesWithoutAskingWhenNoQuestionMayBeAsked) {
+    const QString path = dir.filePath(QStringLiteral("book.dat"));
+    for (bool handheld : {true, false}) {
+        host.kind = handheld ? PlatformKind::Handheld : PlatformKind::Desktop;
+        host.canAsk = handheld;
+        QFile::remove(path);
+        doc.SetPathName(path);
+        doc.CommitCurrentDay();
+        EXPECT_TRUE(doc.SaveModified());
+        EXPECT_TRUE(QFile::exists(path));
+        EXPECT_FALSE(doc.IsModified());
+    }
+    EXPECT_TRUE(host.questions.isEmpty());
+}
+
+// A save that fails part way keeps the previous file byte for byte.
+TEST_F(BookSave, DiskFullKeepsThePreviousFile) {
+    const QString path = Put(QStringLiteral("book.dat"), Bytes().u32(1).record(40001.0));
+    const QByteArray old = Slurp(path);
+    for (int i = 0; i < 400; ++i)
+        AddDay(40001.0 + i, QString(500, QChar(u'予')));
+    bool saved = true;
+    {
+        FileSizeLimit limit(16 * 1024);
+        ASSERT_TRUE(limit.ok());
+        saved = doc.OnSaveDocument(path);
+    }
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(Slurp(path), old);
+    EXPECT_EQ(
+        host.messages,
+        (QStringList{path + QStringLiteral(" へのアクセス中にディスクがいっぱいになりました。")}));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+
+    // With room again the same book saves.
+    EXPECT_TRUE(doc.OnSaveDocument(path));
+    EXPECT_GT(Slurp(path).size(), 400 * 1000);
+}
+
+class ThrowingDoc : public CTavrinoDoc {
+public:
+    void Serialize(CArchive& ar) override {
+        if (ar.IsLoading())
+            return CTavrinoDoc::Serialize(ar);
+        CTavrinoDoc::Serialize(ar);
+        ar.Flush();
+        throw CFileException(CFileException::hardIO, QString());
+    }
+};
+
+TEST_F(BookSave, SerializeFailureKeepsThePreviousFile) {
+    const QString path = Put(QStringLiteral("book.dat"), Bytes().u32(0));
+    ThrowingDoc failing;
+    failing.SetHost(&host);
+    for (int i = 0; i < 100; ++i) {
+        failing.ResetCurrentDay(COleDateTime(40001.0 + i));
+        failing.SetMemo(QString(1000, QLatin1Char('x')));
+        failing.CommitCurrentDay();
+    }
+    EXPECT_FALSE(failing.OnSaveDocument(path));
+    EXPECT_EQ(Slurp(path).toHex(), QByteArray("00000000"));
+    EXPECT_EQ(
+        host.messages,
+        (QStringList{
+            path + QStringLiteral(" へのアクセス中にハードウェア I/O エラーが報告されました。")}));
+    EXPECT_TRUE(failing.IsModified());
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+}
+
+} // namespace
