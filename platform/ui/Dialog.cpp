@@ -12,8 +12,21 @@
 #include <QPushButton>
 #include <QResizeEvent>
 
+namespace {
+// Without a parent the dialog belongs to the main window, as the platform does it.
+QWidget* DefaultOwner() {
+    if (QWidget* active = QApplication::activeWindow())
+        return active;
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (qobject_cast<QMainWindow*>(top) && top->isVisible())
+            return top;
+    }
+    return nullptr;
+}
+} // namespace
+
 CDialog::CDialog(const DialogTemplate& dlgTemplate, QWidget* parent)
-    : QDialog(parent ? parent : QApplication::activeWindow()) {
+    : QDialog(parent ? parent : DefaultOwner()) {
     setWindowTitle(dlgTemplate.caption);
     setSizeGripEnabled(false);
     CreateTemplateControls(this, dlgTemplate);
@@ -38,8 +51,13 @@ int CDialog::DoModal() {
     QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
     if (owner)
         setGeometry(owner->geometry());
-    if (!OnInitDialog())
-        return IDCANCEL;
+    // True from the initialisation: the focus goes to the first control in tab order.
+    if (OnInitDialog()) {
+        QWidget* first = nextInFocusChain();
+        while (first != this && !(first->focusPolicy() & Qt::TabFocus))
+            first = first->nextInFocusChain();
+        first->setFocus(Qt::TabFocusReason);
+    }
     return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
 }
 

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLayout>
 
 CFrameWnd::CFrameWnd() {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -63,6 +64,9 @@ void CFrameWnd::OnUpdateFrameTitle() {
 }
 
 void CFrameWnd::InitialUpdateFrame() {
+    // The view learns its real size before its initial update, also while the frame is hidden.
+    if (QLayout* frameLayout = layout())
+        frameLayout->activate();
     if (m_pActiveView)
         m_pActiveView->OnInitialUpdate();
     OnUpdateFrameTitle();

@@ -1,0 +1,47 @@
+#include "editing/YoteiIns.h"
+
+#include "platform/ui/Controls.h"
+#include "platform/ui/DataExchange.h"
+#include "resources/Templates.h"
+
+#include <QPushButton>
+
+CYoteiIns::CYoteiIns(QWidget* parent) : CDialog(Resources::EntryDialogTemplate(), parent) {
+    setObjectName(QStringLiteral("entryDialog"));
+}
+
+CYoteiIns::~CYoteiIns() = default;
+
+void CYoteiIns::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Text(pDX, IDC_TIME, m_time);
+    DDX_Text(pDX, IDC_PLAN, m_plan);
+    DDX_Control(pDX, IDC_DETAIL, m_detailEdit);
+    DDX_Text(pDX, IDC_DETAIL, m_detail);
+    DDX_Control(pDX, IDOK, m_okButton);
+    DDX_Control(pDX, IDCANCEL, m_cancelButton);
+}
+
+bool CYoteiIns::OnInitDialog() {
+    CDialog::OnInitDialog();
+    Layout();
+    return true;
+}
+
+void CYoteiIns::OnSize(int type, int cx, int cy) {
+    CDialog::OnSize(type, cx, cy);
+    if (!m_detailEdit)
+        return;
+    Layout();
+}
+
+void CYoteiIns::Layout() {
+    const int right = width();
+    const int bottom = height();
+    const auto place = [](QWidget* control, int x, int y, int w, int h) {
+        control->setGeometry(x, y, std::max(0, w), std::max(0, h));
+    };
+    place(m_detailEdit, 90, 130, right - 105, bottom - 210);
+    place(m_okButton, 60, bottom - 70, 150, 45);
+    place(m_cancelButton, 290, bottom - 70, 150, 45);
+}

@@ -1,0 +1,159 @@
+#include "view/TavrinoView.h"
+
+#include "document/TavrinoDoc.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/DataExchange.h"
+#include "resources/Resource.h"
+#include "resources/Templates.h"
+
+namespace {
+constexpr int kItemCount = 11; // the heading row and the ten rows
+constexpr int kTimeColumnWidth = 60;
+constexpr int kPlanColumnWidth = 150;
+constexpr int kDetailColumnMargin = 218;
+} // namespace
+
+CTavrinoView::CTavrinoView()
+    : CFormView(Resources::FormTemplate()), m_date(COleDateTime::GetCurrentTime()) {
+    setObjectName(QStringLiteral("tavrinoView"));
+
+    // The message map: notifications of the three controls, then the view's commands.
+    auto* picker = qobject_cast<CDateTimeCtrl*>(GetDlgItem(IDC_DATETIMEPICKER));
+    auto* list = qobject_cast<CListCtrl*>(GetDlgItem(IDC_LIST));
+    auto* memo = qobject_cast<CEdit*>(GetDlgItem(IDC_MEMO));
+    connect(picker, &CDateTimeCtrl::dateTimeChange, this, &CTavrinoView::OnDateTimeChange);
+    connect(list, &CListCtrl::keyDown, this, &CTavrinoView::OnListKeyDown);
+    connect(list, &CListCtrl::doubleClicked, this, &CTavrinoView::OnListDblClk);
+    connect(memo, &CEdit::change, this, &CTavrinoView::OnMemoChange);
+    connect(picker, &CDateTimeCtrl::wmKeyDown, this, &CTavrinoView::OnDateKeyDown);
+    OnCommand(ID_ROW_DELETE, [this] { OnRowDelete(); });
+    OnCommand(ID_ROW_EDIT, [this] { OnRowEdit(); });
+    OnCommand(ID_ROW_INSERT, [this] { OnRowInsert(); });
+    OnCommand(ID_DATA_TIME, [this] { OnTimeData(); });
+    OnCommand(ID_DATA_STANDARD, [this] { OnStandardData(); });
+    OnCommand(ID_VIEW_DAY, [this] { OnViewDay(); });
+    OnCommand(ID_VIEW_MONTH, [this] { OnViewMonth(); });
+}
+
+CTavrinoView::~CTavrinoView() = default;
+
+CTavrinoDoc* CTavrinoView::GetDocument() const {
+    return static_cast<CTavrinoDoc*>(CFormView::GetDocument());
+}
+
+void CTavrinoView::DoDataExchange(CDataExchange* pDX) {
+    CFormView::DoDataExchange(pDX);
+    DDX_DateTimeCtrl(pDX, IDC_DATETIMEPICKER, m_date);
+    DDX_Control(pDX, IDC_LIST, m_listCtrl);
+    DDX_Control(pDX, IDC_MEMO, m_memoEdit);
+    DDX_Text(pDX, IDC_MEMO, m_memo);
+    DDX_Control(pDX, IDC_DATETIMEPICKER, m_datePicker);
+}
+
+void CTavrinoView::OnInitialUpdate() {
+    CFormView::OnInitialUpdate();
+    OnSize(0, width(), height());
+
+    m_listCtrl->SetExtendedStyle(CListCtrl::LVS_EX_GRIDLINES | CListCtrl::LVS_EX_FULLROWSELECT);
+    const int listWidth = m_listCtrl->frameGeometry().width();
+    // Each new column pushes the old ones right; the old one reaching position 3 goes, so a
+    // repeated initial update ends with exactly the three new columns.
+    const int widths[3] = {kTimeColumnWidth, kPlanColumnWidth, listWidth - kDetailColumnMargin};
+    for (int column = 0; column < 3; ++column) {
+        m_listCtrl->InsertColumn(column, QString(), CListCtrl::LVCFMT_LEFT, widths[column]);
+        m_listCtrl->DeleteColumn(3);
+    }
+    if (m_listCtrl->GetItemCount() > 0)
+        m_listCtrl->DeleteAllItems();
+    for (int item = 0; item < kItemCount; ++item)
+        m_listCtrl->InsertItem(m_listCtrl->GetItemCount(), QString());
+
+    m_date = COleDateTime::GetCurrentTime().DatePart();
+    GetDocument()->SelectDay(m_date);
+    ShowDay();
+    UpdateData(false);
+}
+
+void CTavrinoView::OnSize(int type, int cx, int cy) {
+    CFormView::OnSize(type, cx, cy);
+    // Before the first initial update the controls are not attached: nothing moves.
+    if (!m_listCtrl)
+        return;
+    const int right = width();
+    const int bottom = height();
+    // Sizes below zero are applied as zero: the control then shows no area.
+    const auto place = [](QWidget* control, int x, int y, int w, int h) {
+        control->setGeometry(x, y, std::max(0, w), std::max(0, h));
+    };
+    if (right < bottom) {
+        place(m_listCtrl, 15, 60, right - 30, 290);
+        place(m_memoEdit, 15, 365, right - 30, bottom - 405);
+    } else {
+        const int split = 2 * (right / 3);
+        place(m_listCtrl, 15, 60, split - 30, 290);
+        place(m_memoEdit, split, 60, right - 15 - split, 290);
+    }
+    UpdateData(false);
+}
+
+void CTavrinoView::ShowDay() {
+    CTavrinoDoc* doc = GetDocument();
+    SetCellText(0, 0, QString());
+    SetCellText(0, 1, doc->GetHeading());
+    SetCellText(0, 2, doc->GetHeadingDetail());
+    for (int row = 0; row < CYoteiDay::kRows; ++row) {
+        SetCellText(row + 1, 0, doc->GetTime(row));
+        SetCellText(row + 1, 1, doc->GetPlan(row));
+        SetCellText(row + 1, 2, doc->GetDetail(row));
+    }
+    m_memo = doc->GetMemo();
+    UpdateData(false);
+}
+
+void CTavrinoView::StoreDay() {
+    UpdateData(true);
+    CTavrinoDoc* doc = GetDocument();
+    // Column 0 of the heading row is never stored.
+    doc->SetHeading(m_listCtrl->GetItemText(0, 1));
+    doc->SetHeadingDetail(m_listCtrl->GetItemText(0, 2));
+    for (int row = 0; row < CYoteiDay::kRows; ++row) {
+        doc->SetTime(row, m_listCtrl->GetItemText(row + 1, 0));
+        doc->SetPlan(row, m_listCtrl->GetItemText(row + 1, 1));
+        doc->SetDetail(row, m_listCtrl->GetItemText(row + 1, 2));
+    }
+    doc->SetMemo(m_memo);
+    doc->CommitCurrentDay();
+}
+
+int CTavrinoView::GetSelectedRow() const {
+    const int count = m_listCtrl->GetItemCount();
+    for (int item = 0; item < count; ++item) {
+        if (m_listCtrl->IsItemSelected(item))
+            return item;
+    }
+    return count;
+}
+
+void CTavrinoView::InsertRow(int index) {
+    m_listCtrl->InsertItem(index, QString());
+}
+
+void CTavrinoView::SetCellText(int item, int column, const QString& text) {
+    m_listCtrl->SetItemText(item, column, text);
+}
+
+void CTavrinoView::OnDateTimeChange() {
+    // Nothing is stored here: every change to the day being left was stored when it was made.
+    UpdateData(true);
+    GetDocument()->SelectDay(m_date);
+    ShowDay();
+}
+
+void CTavrinoView::OnMemoChange() {
+    UpdateData(true);
+    StoreDay();
+}
+
+void CTavrinoView::OnViewDay() {}
+
+void CTavrinoView::OnViewMonth() {}
