@@ -25,10 +25,13 @@ struct ToolRun {
     QByteArray err;
 };
 
-ToolRun RunTool(const QStringList& args, const QProcessEnvironment& env = {}) {
+ToolRun RunTool(const QStringList& args, const QProcessEnvironment& env = {},
+                const QString& input = {}) {
     QProcess p;
     if (!env.isEmpty())
         p.setProcessEnvironment(env);
+    if (!input.isEmpty())
+        p.setStandardInputFile(input);
     p.start(QStringLiteral(TAVRINO_BOOK_EXE), args);
     EXPECT_TRUE(p.waitForFinished(30000));
     ToolRun r;
@@ -216,6 +219,12 @@ TEST_F(BookToolTest, DamagedFilesGiveThePlannersTextsAndTheWholeDaysBeforeTheDam
     EXPECT_TRUE(check.out.isEmpty());
     EXPECT_EQ(check.err, U8(u8"予期しないファイル形式です。\nwhole days before the damage: 2\n"));
 
+    // A pipe is read whole first, so its damage is found and worded the same way.
+    const ToolRun piped = RunTool({"dump", "--salvage", "/dev/stdin"}, {}, Path("cut.dat"));
+    EXPECT_EQ(piped.exitCode, 1);
+    EXPECT_EQ(piped.out, salvage.out);
+    EXPECT_EQ(piped.err, dump.err);
+
     // A string length of 2^31 is the other text.
     QByteArray huge = QByteArray::fromHex("01000000"
                                           "00000000"
@@ -226,6 +235,7 @@ TEST_F(BookToolTest, DamagedFilesGiveThePlannersTextsAndTheWholeDaysBeforeTheDam
     EXPECT_EQ(big.exitCode, 1);
     EXPECT_TRUE(big.out.isEmpty());
     EXPECT_EQ(big.err, U8(u8"ドキュメントを開くことに失敗しました。\n"));
+    EXPECT_EQ(RunTool({"dump", "/dev/stdin"}, {}, Path("huge.dat")).err, big.err);
 
     // Open failures name the file as the planner does.
     const QString missing = Path("missing.dat");

@@ -6,6 +6,7 @@
 #include "platform/core/StringTable.h"
 #include "resources/Resource.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QtEndian>
@@ -37,6 +38,20 @@ QString PlannerOpenMessage(const QString& path) {
     return LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
 }
 
+// What the planner's document shows for a failed load, for input it cannot open again.
+QString LoadFailureText(const QString& path, const CException& e) {
+    if (const auto* fe = dynamic_cast<const CFileException*>(&e)) {
+        CFileException named = *fe;
+        if (named.m_strFileName.isEmpty())
+            named.m_strFileName = path;
+        return named.GetErrorMessage();
+    }
+    if (const auto* ae = dynamic_cast<const CArchiveException*>(&e);
+        ae && ae->m_cause == CArchiveException::endOfFile)
+        return LoadString(AFX_IDP_FILE_UNEXPECTED_FORMAT);
+    return LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
+}
+
 } // namespace
 
 ReadResult Read(const QString& path) {
@@ -46,23 +61,35 @@ ReadResult Read(const QString& path) {
         result.message = PlannerOpenMessage(path);
         return result;
     }
+    // A pipe tells no size and cannot be read twice: take all of it first and report its
+    // damage here, with the texts the planner picks.
+    const bool piped = file.isSequential();
+    QByteArray pipedBytes;
+    QBuffer buffer(&pipedBytes);
+    QIODevice* device = &file;
+    if (piped) {
+        pipedBytes = file.readAll();
+        buffer.open(QIODevice::ReadOnly);
+        device = &buffer;
+    }
     // As in the planner, an empty file is an empty book.
-    if (file.size() == 0) {
+    if (device->size() == 0) {
         result.ok = true;
         return result;
     }
-    const QByteArray head = file.peek(4);
+    const QByteArray head = device->peek(4);
     if (head.size() == 4)
         result.storedCount = qFromLittleEndian<quint32>(head.constData());
     try {
-        CArchive ar(&file, CArchive::load, QFileInfo(path).absoluteFilePath());
+        CArchive ar(device, CArchive::load, QFileInfo(path).absoluteFilePath());
         BookFile::ReadDays(ar, CYoteiDay::kRows, result.days);
         result.trailingBytes = ar.BytesRemaining();
         result.ok = true;
-    } catch (const CException&) {
-        result.message = PlannerOpenMessage(path);
+    } catch (const CException& e) {
+        result.message = piped ? LoadFailureText(path, e) : PlannerOpenMessage(path);
     } catch (const std::bad_alloc&) {
-        result.message = PlannerOpenMessage(path);
+        result.message =
+            piped ? LoadFailureText(path, CMemoryException()) : PlannerOpenMessage(path);
     }
     return result;
 }

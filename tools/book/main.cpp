@@ -24,7 +24,8 @@ const char kHelp[] = R"(Usage: tavrino-book COMMAND [OPTIONS] FILE...
 Reads and writes the planner's schedule book (.dat) without its windows. Files are
 read exactly as the planner reads them, and failures are reported with the texts
 the planner shows. The tool never writes the planner's profile: reading a book
-does not make it the file the planner opens next. All output is UTF-8.
+does not make it the file the planner opens next. FILE may be a pipe such as
+/dev/stdin: it is read whole first. All output is UTF-8.
 
 Commands:
   dump FILE              Print the book as JSON on stdout.
