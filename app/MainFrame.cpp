@@ -9,7 +9,11 @@
 #include <QIcon>
 #include <QPixmap>
 
+// The images are compiled into the static UI library; register them before the first use.
+static void InitResources() { Q_INIT_RESOURCE(tavrino); }
+
 CMainFrame::CMainFrame() {
+    InitResources();
     setObjectName(QStringLiteral("mainFrame"));
     setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
 }
