@@ -5,6 +5,7 @@
 #include "platform/core/StringTable.h"
 #include "resources/Resource.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -96,14 +97,23 @@ bool CDocument::OnOpenDocument(const QString& path) {
         ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
         return false;
     }
+    // A pipe tells no size: take what it holds first, so that it is not taken for an empty file.
+    QByteArray piped;
+    QBuffer pipedBuffer(&piped);
+    QIODevice* source = &file;
+    if (file.isSequential()) {
+        piped = file.readAll();
+        pipedBuffer.open(QIODevice::ReadOnly);
+        source = &pipedBuffer;
+    }
     // An empty file is an empty book; nothing is read and nothing is remembered.
-    if (file.size() == 0) {
+    if (source->size() == 0) {
         DeleteContents();
         SetModifiedFlag(false);
         return true;
     }
     try {
-        CArchive ar(&file, CArchive::load, QFileInfo(path).absoluteFilePath());
+        CArchive ar(source, CArchive::load, QFileInfo(path).absoluteFilePath());
         Serialize(ar);
     } catch (const CException& e) {
         ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);

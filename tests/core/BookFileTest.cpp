@@ -5,6 +5,8 @@
 #include "resources/Resource.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
 
 #include <QBuffer>
 #include <QDir>
@@ -163,6 +165,25 @@ TEST_F(BookFile, WorkedExampleByteForByte) {
     back.SelectDay(COleDateTime(40001.0));
     EXPECT_EQ(back.GetTime(0), QStringLiteral("08"));
     EXPECT_EQ(back.GetPlan(0), QStringLiteral("会議"));
+}
+
+TEST_F(BookFile, PipeIsReadWholeNotTakenForAnEmptyFile) {
+    AddDay(40001.0, QStringLiteral("メモ"));
+    const QByteArray book = SaveBytes();
+    const QString fifo = dir.filePath(QStringLiteral("pipe.dat"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    std::thread writer([&] {
+        QFile out(fifo);
+        if (out.open(QIODevice::WriteOnly))
+            out.write(book);
+    });
+    CTavrinoDoc piped;
+    piped.SetHost(&host);
+    const bool opened = piped.OnOpenDocument(fifo);
+    writer.join();
+    ASSERT_TRUE(opened) << host.messages.value(0).toStdString();
+    ASSERT_EQ(piped.GetDays().size(), 1u);
+    EXPECT_EQ(*piped.GetDays()[0], *doc.GetDays()[0]);
 }
 
 TEST_F(BookFile, EmptyBookAndEmptyFile) {
