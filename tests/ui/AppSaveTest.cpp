@@ -1,0 +1,311 @@
+// Saving before the book is replaced or the window closes: the question on the desktop, the
+// silent save on the handheld and at the end of the session, and what a failed save does.
+
+#include "UiTestSupport.h"
+
+#include "app/MainFrame.h"
+#include "app/TavrinoApp.h"
+#include "document/TavrinoDoc.h"
+#include "platform/ui/View.h"
+#include "resources/Resource.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <gtest/gtest.h>
+
+namespace {
+
+COleDateTime Day(int year, int month, int day) {
+    COleDateTime date;
+    date.SetDateTime(year, month, day, 0, 0, 0);
+    return date;
+}
+
+void WriteBook(const QString& path, const COleDateTime& date, const QString& plan) {
+    CTavrinoDoc doc;
+    doc.SelectDay(date);
+    doc.SetPlan(0, plan);
+    doc.CommitCurrentDay();
+    ASSERT_TRUE(doc.OnSaveDocument(path)) << path.toStdString();
+}
+
+QByteArray ReadBytes(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QString StoredPlan(const CTavrinoDoc* doc, const COleDateTime& date) {
+    for (const auto& day : doc->GetDays()) {
+        if (day->m_dayDate.DatePart() == date.DatePart())
+            return day->GetPlan(0);
+    }
+    return QStringLiteral("<no day>");
+}
+
+// A book file's plan for the date, read back by the core.
+QString PlanOnDisk(const QString& path, const COleDateTime& date) {
+    CTavrinoDoc doc;
+    if (!doc.OnOpenDocument(path))
+        return QStringLiteral("<unreadable>");
+    return StoredPlan(&doc, date);
+}
+
+// What a message box looked like when it was answered.
+struct SeenBox {
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
+};
+
+// Answers the message boxes shown while it lives, in order, each by clicking the given button
+// with the mouse; a box beyond the script is answered with its escape button.
+class BoxScript {
+public:
+    explicit BoxScript(std::deque<QMessageBox::StandardButton> answers)
+        : m_answers(std::move(answers)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+        m_timer.start();
+    }
+
+    std::vector<SeenBox> seen;
+
+private:
+    void Poll() {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || !box->isVisible())
+            return;
+        SeenBox record;
+        record.text = box->text();
+        record.icon = box->icon();
+        record.buttons = box->standardButtons();
+        if (auto* def = box->defaultButton())
+            record.defaultButton = box->standardButton(def);
+        seen.push_back(record);
+        QMessageBox::StandardButton answer = QMessageBox::Cancel;
+        if (!m_answers.empty()) {
+            answer = m_answers.front();
+            m_answers.pop_front();
+        }
+        QAbstractButton* button = box->button(answer);
+        if (!button)
+            button = box->escapeButton();
+        if (button)
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            box->reject();
+    }
+
+    std::deque<QMessageBox::StandardButton> m_answers;
+    QTimer m_timer;
+};
+
+class AppSaveTest : public ::testing::Test {
+protected:
+    void Start(PlatformKind kind = PlatformKind::Desktop) {
+        app = std::make_unique<CTavrinoApp>();
+        app->SetDocumentsFolder(folder.DocumentsFolder());
+        app->SetArguments({QStringLiteral("tavrino")});
+        app->SetPlatformKind(kind);
+        ASSERT_TRUE(app->InitInstance());
+        frame = qobject_cast<CMainFrame*>(app->m_pMainWnd);
+        doc = static_cast<CTavrinoDoc*>(app->GetDocument());
+        ASSERT_NE(frame, nullptr);
+        ASSERT_NE(doc, nullptr);
+    }
+
+    // Starts with book.dat (july 7: "保存済み") remembered and open.
+    void StartWithBook(PlatformKind kind = PlatformKind::Desktop) {
+        bookPath = folder.File(QStringLiteral("book.dat"));
+        WriteBook(bookPath, july7, QStringLiteral("保存済み"));
+        folder.Remember(bookPath);
+        Start(kind);
+        ASSERT_EQ(doc->GetPathName(), bookPath);
+    }
+
+    // An unsaved change on july 8.
+    void Change() {
+        doc->SelectDay(july8);
+        doc->SetPlan(0, QStringLiteral("変更"));
+        doc->CommitCurrentDay();
+        ASSERT_TRUE(doc->IsModified());
+    }
+
+    void PressCtrlN() { QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier); }
+
+    void ExpectNewBook() {
+        EXPECT_TRUE(doc->GetDays().empty());
+        EXPECT_TRUE(doc->GetPathName().isEmpty());
+        EXPECT_FALSE(doc->IsModified());
+        EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題 - Tavrino"));
+    }
+
+    void ExpectUnchanged(const QString& title) {
+        EXPECT_TRUE(doc->IsModified());
+        EXPECT_EQ(StoredPlan(doc, july8), QStringLiteral("変更"));
+        EXPECT_EQ(frame->windowTitle(), title);
+    }
+
+    TestProfileFolder folder;
+    std::unique_ptr<CTavrinoApp> app;
+    CMainFrame* frame = nullptr;
+    CTavrinoDoc* doc = nullptr;
+    QString bookPath;
+    const COleDateTime july7 = Day(2009, 7, 7);
+    const COleDateTime july8 = Day(2009, 7, 8);
+};
+
+TEST_F(AppSaveTest, QuestionForAnUntitledBookAndYesSavesThenStartsNew) {
+    Start();
+    Change();
+    BoxScript boxes({QMessageBox::Yes});
+    PressCtrlN();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, QStringLiteral("無題 への変更を保存しますか?"));
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
+    EXPECT_EQ(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(boxes.seen[0].defaultButton, QMessageBox::Yes);
+    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
+    ExpectNewBook();
+}
+
+TEST_F(AppSaveTest, QuestionNamesTheFileAndCtrlNFromTheMemoWorksToo) {
+    StartWithBook();
+    Change();
+    BoxScript boxes({QMessageBox::Yes});
+    auto* memo = frame->findChild<CFormView*>()->GetDlgItem(IDC_MEMO);
+    ASSERT_NE(memo, nullptr);
+    memo->setFocus();
+    QTest::keyClick(memo, Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, QStringLiteral("book.dat への変更を保存しますか?"));
+    EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
+    ExpectNewBook();
+}
+
+TEST_F(AppSaveTest, NoDiscardsTheChange) {
+    StartWithBook();
+    Change();
+    const QByteArray before = ReadBytes(bookPath);
+    BoxScript boxes({QMessageBox::No});
+    PressCtrlN();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(ReadBytes(bookPath), before);
+    ExpectNewBook();
+}
+
+TEST_F(AppSaveTest, CancelKeepsEverything) {
+    StartWithBook();
+    Change();
+    const QByteArray before = ReadBytes(bookPath);
+    BoxScript boxes({QMessageBox::Cancel});
+    PressCtrlN();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(ReadBytes(bookPath), before);
+    EXPECT_EQ(doc->GetPathName(), bookPath);
+    EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("保存済み"));
+    ExpectUnchanged(QStringLiteral("book.dat - Tavrino"));
+}
+
+TEST_F(AppSaveTest, FailedSaveOfTheBooksPathCancelsTheReplacement) {
+    StartWithBook();
+    Change();
+    // The file became a folder: writing to it fails.
+    ASSERT_TRUE(QFile::remove(bookPath));
+    ASSERT_TRUE(QDir().mkdir(bookPath));
+    BoxScript boxes({QMessageBox::Yes, QMessageBox::Ok});
+    PressCtrlN();
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(boxes.seen[1].icon, QMessageBox::Warning);
+    EXPECT_EQ(doc->GetPathName(), bookPath);
+    ExpectUnchanged(QStringLiteral("book.dat - Tavrino"));
+}
+
+TEST_F(AppSaveTest, FailedSaveOfAnUntitledBookCancelsTheReplacement) {
+    const QString plain = folder.File(QStringLiteral("plain"));
+    {
+        QFile file(plain);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    Start();
+    app->SetDocumentsFolder(plain + QStringLiteral("/documents"));
+    Change();
+    BoxScript boxes({QMessageBox::Yes, QMessageBox::Ok});
+    PressCtrlN();
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_TRUE(doc->GetPathName().isEmpty());
+    ExpectUnchanged(QStringLiteral("無題 - Tavrino"));
+}
+
+TEST_F(AppSaveTest, HandheldSavesWithoutAskingBeforeNewAndOnClose) {
+    StartWithBook(PlatformKind::Handheld);
+    Change();
+    {
+        BoxScript boxes({});
+        PressCtrlN();
+        EXPECT_TRUE(boxes.seen.empty());
+    }
+    EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
+    ExpectNewBook();
+
+    // Closing the window: the book, now with a path of its own, is saved as well.
+    Change();
+    ASSERT_EQ(frame->OnCmdMsg(ID_FILE_SAVE, true), true);
+    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    ASSERT_EQ(doc->GetPathName(), saved);
+    doc->SelectDay(july7);
+    doc->SetPlan(0, QStringLiteral("閉じる前"));
+    doc->CommitCurrentDay();
+    BoxScript boxes({});
+    EXPECT_TRUE(frame->close());
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_EQ(PlanOnDisk(saved, july7), QStringLiteral("閉じる前"));
+}
+
+TEST_F(AppSaveTest, ClosingOnTheDesktopAsksAndCancelKeepsTheWindow) {
+    StartWithBook();
+    Change();
+    {
+        BoxScript boxes({QMessageBox::Cancel});
+        EXPECT_FALSE(frame->close());
+        ASSERT_EQ(boxes.seen.size(), 1u);
+        EXPECT_EQ(boxes.seen[0].text, QStringLiteral("book.dat への変更を保存しますか?"));
+    }
+    EXPECT_TRUE(frame->isVisible());
+    ExpectUnchanged(QStringLiteral("book.dat - Tavrino"));
+
+    BoxScript boxes({QMessageBox::Yes});
+    EXPECT_TRUE(frame->close());
+    EXPECT_EQ(boxes.seen.size(), 1u);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
+}
+
+TEST_F(AppSaveTest, SessionEndSavesWithoutAsking) {
+    StartWithBook();
+    Change();
+    BoxScript boxes({});
+    app->OnSessionEnding();
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
+}
+
+TEST_F(AppSaveTest, UnmodifiedBookIsReplacedAtOnce) {
+    StartWithBook();
+    BoxScript boxes({});
+    PressCtrlN();
+    EXPECT_TRUE(boxes.seen.empty());
+    ExpectNewBook();
+}
+
+} // namespace
