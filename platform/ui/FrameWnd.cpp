@@ -6,6 +6,7 @@
 #include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
 
+#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -28,6 +29,11 @@ bool CFrameWnd::LoadFrame(CWinApp* app, CDocument* document, ViewFactory viewFac
     if (OnCreate() == -1)
         return false;
     qApp->installEventFilter(this);
+    // The title follows the document's name also when it changes outside a command (a save
+    // at the end of the session): checked whenever the program is idle.
+    if (auto* dispatcher = QAbstractEventDispatcher::instance())
+        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
+                &CFrameWnd::OnUpdateFrameTitle);
     OnUpdateFrameTitle();
     return true;
 }
@@ -48,13 +54,14 @@ int CFrameWnd::OnCreate() {
 }
 
 bool CFrameWnd::OnCmdMsg(int nID, bool execute) {
-    if (m_pActiveView && m_pActiveView->OnCmdMsg(nID, execute))
-        return true;
-    if (m_pDocument && m_pDocument->OnCmdMsg(nID, execute))
-        return true;
-    if (CCmdTarget::OnCmdMsg(nID, execute))
-        return true;
-    return m_pApp && m_pApp->OnCmdMsg(nID, execute);
+    const bool handled = (m_pActiveView && m_pActiveView->OnCmdMsg(nID, execute)) ||
+                         (m_pDocument && m_pDocument->OnCmdMsg(nID, execute)) ||
+                         CCmdTarget::OnCmdMsg(nID, execute) ||
+                         (m_pApp && m_pApp->OnCmdMsg(nID, execute));
+    // A command may have given the document a new name (保存 of an untitled book).
+    if (handled && execute)
+        OnUpdateFrameTitle();
+    return handled;
 }
 
 void CFrameWnd::OnUpdateFrameTitle() {
