@@ -10,6 +10,7 @@
 #include "resources/Resource.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -298,6 +299,21 @@ TEST_F(AppSaveTest, SessionEndSavesWithoutAsking) {
     EXPECT_TRUE(boxes.seen.empty());
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
+}
+
+TEST_F(AppSaveTest, SessionEndSavesAnUntitledBookAndTheTitleFollows) {
+    Start();
+    Change();
+    BoxScript boxes({});
+    app->OnSessionEnding();
+    EXPECT_TRUE(boxes.seen.empty());
+    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
+    // The title is brought up to date when the program is next idle.
+    QEventLoop loop;
+    QTimer::singleShot(50, &loop, &QEventLoop::quit);
+    loop.exec();
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題.dat - Tavrino"));
 }
 
 TEST_F(AppSaveTest, UnmodifiedBookIsReplacedAtOnce) {
