@@ -1,0 +1,209 @@
+// A user's session from start to file: today filled with the hour labels through the menu, two
+// rows edited in the entry dialog by keyboard, one row deleted with its button, the book saved,
+// and the saved file read back by the book tool.
+
+#include "UiTestSupport.h"
+#include "app/MainFrame.h"
+#include "app/TavrinoApp.h"
+#include "document/TavrinoDoc.h"
+#include "editing/YoteiIns.h"
+#include "platform/ui/CommandBar.h"
+#include "platform/ui/Controls.h"
+#include "resources/Resource.h"
+#include "view/TavrinoView.h"
+
+#include <QDate>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+namespace {
+
+void Type(QWidget* field, const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() < 0x80)
+            QTest::keyClick(field, ch.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(ch), Qt::NoModifier);
+    }
+}
+
+// Clicks through the open menus along path, each item once its menu has popped up.
+class MenuClicker {
+public:
+    explicit MenuClicker(QStringList path) : m_path(std::move(path)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_elapsed += 10;
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (m_step >= m_path.size() || !menu) {
+                if (m_elapsed > 5000)
+                    m_timer.stop();
+                return;
+            }
+            for (QAction* action : menu->actions()) {
+                if (action->text() == m_path[m_step]) {
+                    ++m_step;
+                    QTest::mouseClick(menu, Qt::LeftButton, {},
+                                      menu->actionGeometry(action).center());
+                    return;
+                }
+            }
+            if (m_elapsed > 5000) {
+                m_timer.stop();
+                menu->close();
+            }
+        });
+        m_timer.start();
+    }
+    bool Done() const { return m_step == m_path.size(); }
+
+private:
+    QStringList m_path;
+    QTimer m_timer;
+    int m_step = 0;
+    int m_elapsed = 0;
+};
+
+// Runs the action on the next entry dialog; the dialog must be closed by it.
+class OnEntryDialog {
+public:
+    explicit OnEntryDialog(std::function<void(CYoteiIns*)> action) : m_action(std::move(action)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || !modal->isVisible())
+                return;
+            m_timer.stop();
+            ++m_count;
+            auto* dialog = qobject_cast<CYoteiIns*>(modal);
+            if (dialog)
+                m_action(dialog);
+            if (modal->isVisible()) {
+                ADD_FAILURE() << "the dialog was left open";
+                modal->close();
+            }
+        });
+        m_timer.start();
+    }
+    int Count() const { return m_count; }
+
+private:
+    std::function<void(CYoteiIns*)> m_action;
+    QTimer m_timer;
+    int m_count = 0;
+};
+
+TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
+    TestProfileFolder profile;
+    CTavrinoApp app;
+    app.SetDocumentsFolder(profile.DocumentsFolder());
+    ASSERT_TRUE(app.InitInstance());
+    auto* frame = static_cast<CMainFrame*>(app.m_pMainWnd);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    auto* view = static_cast<CTavrinoView*>(frame->GetActiveView());
+    CListCtrl* list = view->m_listCtrl;
+    QToolButton* menuButton = frame->GetCommandBar()->GetMenuButton();
+    ASSERT_EQ(menuButton->text(), QStringLiteral("メニュー"));
+
+    const auto clickItem = [&](int item) {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(item, 0)).center());
+    };
+    const auto runMenu = [&](const QStringList& path) {
+        MenuClicker clicker(path);
+        QTest::mouseClick(menuButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(clicker.Done(), 5000);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+    };
+
+    runMenu({QStringLiteral("データ挿入"), QStringLiteral("時刻データ")});
+    ASSERT_EQ(list->GetItemText(1, 0), QStringLiteral("08"));
+
+    // Item 3 (10 o'clock): type the plan, Tab to the detail, back to the plan and Enter.
+    clickItem(3);
+    {
+        OnEntryDialog answer([](CYoteiIns* dialog) {
+            QWidget* plan = QApplication::focusWidget();
+            EXPECT_EQ(plan, dialog->GetDlgItem(IDC_PLAN));
+            Type(plan, QStringLiteral("会議"));
+            QTest::keyClick(plan, Qt::Key_Tab);
+            QWidget* detail = QApplication::focusWidget();
+            EXPECT_EQ(detail, dialog->GetDlgItem(IDC_DETAIL));
+            Type(detail, QStringLiteral("第一会議室"));
+            QTest::keyClick(detail, Qt::Key_Backtab, Qt::ShiftModifier);
+            EXPECT_EQ(QApplication::focusWidget(), plan);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(answer.Count(), 1);
+    }
+    // Item 6 (13 o'clock): typed the same way, closed with OK.
+    clickItem(6);
+    {
+        OnEntryDialog answer([](CYoteiIns* dialog) {
+            Type(QApplication::focusWidget(), QStringLiteral("昼食会"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            Type(QApplication::focusWidget(), QStringLiteral("社員食堂"));
+            QTest::mouseClick(qobject_cast<QPushButton*>(dialog->GetDlgItem(IDOK)), Qt::LeftButton);
+        });
+        QTest::keyClick(list, Qt::Key_Return);
+        EXPECT_EQ(answer.Count(), 1);
+    }
+    // Item 2 (9 o'clock) goes with the fifth button.
+    clickItem(2);
+    QTest::mouseClick(frame->GetCommandBar()->GetButton(4), Qt::LeftButton);
+
+    if (const QString shotDir = qEnvironmentVariable("TAVRINO_SHOT_DIR"); !shotDir.isEmpty())
+        frame->grab().save(shotDir + QStringLiteral("/end-to-end.png"));
+
+    runMenu({QStringLiteral("ファイル"), QStringLiteral("保存")});
+    const QString saved = profile.DocumentsFolder() + QStringLiteral("/無題.dat");
+    ASSERT_TRUE(QFileInfo::exists(saved));
+
+    QProcess tool;
+    tool.start(QStringLiteral(TAVRINO_BOOK_EXE), {QStringLiteral("dump"), saved});
+    ASSERT_TRUE(tool.waitForFinished(30000));
+    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
+    QJsonParseError error;
+    const QJsonDocument json = QJsonDocument::fromJson(tool.readAllStandardOutput(), &error);
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
+
+    const QJsonArray days = json.object().value(QStringLiteral("days")).toArray();
+    ASSERT_EQ(days.size(), 1);
+    const QJsonObject day = days.at(0).toObject();
+    EXPECT_EQ(day.value(QStringLiteral("status")).toInt(-1), 0);
+    EXPECT_EQ(day.value(QStringLiteral("day")).toString(),
+              QDate::currentDate().toString(Qt::ISODate));
+    EXPECT_EQ(day.value(QStringLiteral("heading")).toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(day.value(QStringLiteral("headingDetail")).toString(QStringLiteral("?")), QString());
+    EXPECT_EQ(day.value(QStringLiteral("memo")).toString(QStringLiteral("?")), QString());
+
+    const QStringList times = {"08", "10", "11", "12", "13", "14", "15", "16", "17", ""};
+    const QJsonArray rows = day.value(QStringLiteral("rows")).toArray();
+    ASSERT_EQ(rows.size(), 10);
+    for (int row = 0; row < 10; ++row) {
+        const QJsonObject cells = rows.at(row).toObject();
+        const QString plan = row == 1   ? QStringLiteral("会議")
+                             : row == 4 ? QStringLiteral("昼食会")
+                                        : QString();
+        const QString detail = row == 1   ? QStringLiteral("第一会議室")
+                               : row == 4 ? QStringLiteral("社員食堂")
+                                          : QString();
+        EXPECT_EQ(cells.value(QStringLiteral("time")).toString(QStringLiteral("?")), times[row])
+            << row;
+        EXPECT_EQ(cells.value(QStringLiteral("plan")).toString(QStringLiteral("?")), plan) << row;
+        EXPECT_EQ(cells.value(QStringLiteral("detail")).toString(QStringLiteral("?")), detail)
+            << row;
+    }
+    EXPECT_FALSE(app.GetDocument()->IsModified());
+}
+
+} // namespace
