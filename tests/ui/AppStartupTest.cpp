@@ -6,6 +6,7 @@
 #include "app/TavrinoApp.h"
 #include "document/TavrinoDoc.h"
 
+#include <QAbstractButton>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -222,6 +223,52 @@ TEST_F(AppStartupTest, OpeningAnotherFileRemembersIt) {
     EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("B"));
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("b.dat - Tavrino"));
     EXPECT_EQ(folder.Remembered(), b);
+}
+
+// A file that cannot be read leaves the open book as it was, unsaved change included.
+TEST_F(AppStartupTest, FailedOpenKeepsTheOpenBook) {
+    const QString a = folder.File(QStringLiteral("a.dat"));
+    const QString garbage = folder.File(QStringLiteral("garbage.dat"));
+    WriteBook(a, july7, QStringLiteral("A"));
+    WriteBytes(garbage, QByteArray("\x02\x00\x00\x00", 4));
+    folder.Remember(a);
+    Start();
+
+    // Unmodified: nothing asked, the message, and the book stays.
+    {
+        ModalRecorder boxes;
+        EXPECT_EQ(app->OpenDocumentFile(garbage), nullptr);
+        ASSERT_EQ(boxes.texts.size(), 1);
+        EXPECT_EQ(boxes.texts[0], QStringLiteral("予期しないファイル形式です。"));
+    }
+    EXPECT_EQ(doc->GetPathName(), a);
+    EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("A"));
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.dat - Tavrino"));
+    EXPECT_EQ(folder.Remembered(), a);
+
+    // Modified, the change not saved (No): the change is still there afterwards.
+    const COleDateTime july8 = Day(2009, 7, 8);
+    doc->SelectDay(july8);
+    doc->SetPlan(0, QStringLiteral("未保存"));
+    doc->CommitCurrentDay();
+    bool asked = false;
+    OnNextModal([&](QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr);
+        asked = box->text() == QStringLiteral("a.dat への変更を保存しますか?");
+        box->button(QMessageBox::No)->click();
+        OnNextModal([](QWidget* next) {
+            if (auto* box = qobject_cast<QMessageBox*>(next))
+                box->button(QMessageBox::Ok)->click();
+        });
+    });
+    EXPECT_EQ(app->OpenDocumentFile(garbage), nullptr);
+    EXPECT_TRUE(asked);
+    EXPECT_TRUE(doc->IsModified());
+    EXPECT_EQ(StoredPlan(doc, july8), QStringLiteral("未保存"));
+    EXPECT_EQ(doc->GetPathName(), a);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.dat - Tavrino"));
 }
 
 // The file already open, named again in any spelling, is neither read again nor saved, and an
