@@ -36,6 +36,8 @@ CListCtrl::CListCtrl(QWidget* parent) : QTableWidget(parent) {
     setSelectionBehavior(QAbstractItemView::SelectItems);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control instead of walking its cells.
+    setTabKeyNavigation(false);
     setWordWrap(false);
     setTextElideMode(Qt::ElideRight);
     setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -164,6 +166,12 @@ void CDateTimeCtrl::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
         emit wmKeyDown(VK_RETURN);
     QDateEdit::keyPressEvent(event);
+}
+
+bool CDateTimeCtrl::focusNextPrevChild(bool next) {
+    // Tab leaves the picker, as the platform's picker does; the arrow keys move between the
+    // fields of the date.
+    return QWidget::focusNextPrevChild(next);
 }
 
 bool CDateTimeCtrl::eventFilter(QObject* watched, QEvent* event) {
