@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QStringList>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,6 +15,22 @@ bool DisplayAvailable() {
         return true;
     return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty();
 }
+
+// While the application object connects to the display. A display that is named but cannot be
+// reached ends in Qt's fatal error and an abort; say so in one line and exit instead. Qt's own
+// messages of that phase are kept back and shown only when start-up goes on.
+QStringList* g_startupMessages = nullptr;
+
+void StartupMessageHandler(QtMsgType type, const QMessageLogContext& context,
+                           const QString& message) {
+    if (type == QtFatalMsg) {
+        std::fputs("tavrino: the display could not be opened; start it from a desktop session\n",
+                   stderr);
+        std::_Exit(1);
+    }
+    if (g_startupMessages)
+        g_startupMessages->append(qFormatLogMessage(type, context, message));
+}
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -22,7 +39,15 @@ int main(int argc, char* argv[]) {
                              "set); start it from a desktop session\n");
         return 1;
     }
+    QStringList startupMessages;
+    g_startupMessages = &startupMessages;
+    const QtMessageHandler previousHandler = qInstallMessageHandler(StartupMessageHandler);
     QApplication application(argc, argv);
+    qInstallMessageHandler(previousHandler);
+    g_startupMessages = nullptr;
+    for (const QString& message : startupMessages)
+        std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+
     QApplication::setApplicationName(QStringLiteral("Tavrino"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.3.0"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
