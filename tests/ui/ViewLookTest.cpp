@@ -1,0 +1,91 @@
+// The form inside the real main window, in portrait and in landscape, with Japanese content.
+// With TAVRINO_SHOT_DIR set the window is also saved as portrait.png and landscape.png there,
+// to be looked at.
+
+#include "UiTestSupport.h"
+#include "app/TavrinoApp.h"
+#include "document/TavrinoDoc.h"
+#include "platform/ui/Controls.h"
+#include "platform/ui/FrameWnd.h"
+#include "resources/Resource.h"
+#include "view/TavrinoView.h"
+
+#include <QDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Types text as key presses; characters beyond ASCII come as key events carrying their text,
+// as an input method's committed characters would.
+void TypeText(QWidget* widget, const QString& text) {
+    for (const QChar ch : text) {
+        if (ch.unicode() < 0x80) {
+            QTest::keyClick(widget, char(ch.unicode()));
+        } else {
+            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), {});
+            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), {});
+        }
+    }
+}
+
+void SaveShot(QWidget* window, const QString& name) {
+    const QString folder = qEnvironmentVariable("TAVRINO_SHOT_DIR");
+    if (folder.isEmpty())
+        return;
+    QDir().mkpath(folder);
+    EXPECT_TRUE(window->grab().save(QDir(folder).filePath(name)));
+}
+
+// Resizes the frame so that its view gets exactly the given client size.
+void SetViewClientSize(CFrameWnd* frame, QWidget* view, const QSize& size) {
+    const QSize extra = frame->size() - view->size();
+    frame->resize(size + extra);
+    QTRY_COMPARE(view->size(), size);
+}
+
+} // namespace
+
+TEST(ViewLookTest, MainWindowInPortraitAndLandscape) {
+    TestProfileFolder profile;
+    CTavrinoApp app;
+    app.SetDocumentsFolder(profile.DocumentsFolder());
+    ASSERT_TRUE(app.InitInstance());
+    CFrameWnd* frame = app.m_pMainWnd;
+    auto* view = qobject_cast<CTavrinoView*>(frame->GetActiveView());
+    ASSERT_NE(view, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+
+    // The frame starts with the handheld's portrait client area.
+    ASSERT_EQ(view->size(), QSize(480, 536));
+    ASSERT_TRUE(frame->OnCmdMsg(ID_DATA_TIME, true));
+    view->SetCellText(3, 1, QStringLiteral("打ち合わせ（第二会議室）"));
+    view->SetCellText(3, 2, QStringLiteral("資料を十部印刷して持っていく"));
+    CEdit* memo = view->m_memoEdit;
+    QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    TypeText(memo, QStringLiteral("買い物：牛乳、卵"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    TypeText(memo, QStringLiteral("午後は歯医者"));
+
+    CListCtrl* list = view->m_listCtrl;
+    EXPECT_EQ(list->GetItemText(1, 0), QStringLiteral("08"));
+    EXPECT_EQ(list->GetItemText(10, 0), QStringLiteral("17"));
+    EXPECT_EQ(list->geometry(), QRect(15, 60, 450, 290));
+    EXPECT_EQ(memo->geometry(), QRect(15, 365, 450, 131));
+    EXPECT_EQ(list->GetColumnWidth(2), 232);
+    // All eleven items fit the list's 290 pixels without scrolling.
+    const int lastBottom = list->visualRect(list->model()->index(10, 0)).bottom();
+    EXPECT_LT(lastBottom, list->viewport()->height());
+    // The picker's text is not cut off.
+    CDateTimeCtrl* picker = view->m_datePicker;
+    EXPECT_GE(picker->width(), picker->sizeHint().width());
+    SaveShot(frame, QStringLiteral("portrait.png"));
+
+    SetViewClientSize(frame, view, QSize(640, 376));
+    EXPECT_EQ(list->geometry(), QRect(15, 60, 396, 290));
+    EXPECT_EQ(memo->geometry(), QRect(426, 60, 199, 290));
+    EXPECT_EQ(list->GetColumnWidth(2), 232);
+    SaveShot(frame, QStringLiteral("landscape.png"));
+}
