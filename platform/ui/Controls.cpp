@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLocale>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
@@ -180,7 +181,14 @@ bool CDateTimeCtrl::eventFilter(QObject* watched, QEvent* event) {
         QWidget* popup = calendarWidget()->window();
         if (popup && popup != window()) {
             const QPoint bottomRight = mapToGlobal(QPoint(width(), height()));
-            popup->move(bottomRight.x() - popup->width(), popup->y());
+            int x = bottomRight.x() - popup->width();
+            // Kept on the screen, like the platform's calendar: its month arrows must stay
+            // reachable when the picker is near the screen's left edge.
+            if (const QScreen* display = screen()) {
+                const QRect area = display->availableGeometry();
+                x = std::max(std::min(x, area.right() + 1 - popup->width()), area.left());
+            }
+            popup->move(x, popup->y());
         }
     }
     return QDateEdit::eventFilter(watched, event);
