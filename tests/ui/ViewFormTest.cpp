@@ -10,6 +10,7 @@
 #include <QCalendarWidget>
 #include <QHeaderView>
 #include <QLocale>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
@@ -228,4 +229,39 @@ TEST(ViewFormTest, SizeChangesBeforeTheFirstInitialUpdateMoveNothing) {
     EXPECT_EQ(form.List()->geometry(), QRect(15, 60, 270, 290));
     EXPECT_EQ(form.Memo()->geometry(), QRect(15, 365, 270, 295));
     EXPECT_EQ(form.List()->GetColumnWidth(2), 270 - 218);
+}
+
+TEST(ViewFormTest, CalendarHangsFromThePickersRightEdgeButStaysOnTheScreen) {
+    Form form;
+    form.view.OnInitialUpdate();
+    CDateTimeCtrl* picker = form.Picker();
+    QWidget* popup = picker->calendarWidget()->window();
+    const QRect screen = picker->screen()->availableGeometry();
+    const auto open = [&] {
+        QTest::mouseClick(picker, Qt::LeftButton, {},
+                          QPoint(picker->width() - 5, picker->height() / 2));
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(popup));
+        QCoreApplication::processEvents();
+    };
+    const auto close = [&] {
+        QTest::keyClick(picker->calendarWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!popup->isVisible());
+    };
+
+    // With room on the left the popup's right edge is the picker's (the offscreen platform
+    // may shift a window by its 2-pixel frame).
+    form.view.move(screen.left() + 300, screen.top() + 50);
+    QCoreApplication::processEvents();
+    open();
+    const int pickerRight = picker->mapToGlobal(QPoint(picker->width(), 0)).x();
+    EXPECT_NEAR(popup->geometry().x() + popup->width(), pickerRight, 2);
+    close();
+
+    // Near the screen's left edge it is kept on the screen: its month arrows stay reachable.
+    form.view.move(screen.topLeft());
+    QCoreApplication::processEvents();
+    ASSERT_GT(popup->width(), picker->mapToGlobal(QPoint(picker->width(), 0)).x() - screen.left());
+    open();
+    EXPECT_GE(popup->geometry().left(), screen.left());
+    close();
 }
