@@ -43,22 +43,23 @@ public:
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             m_elapsed += 10;
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (m_step >= m_path.size() || !menu) {
-                if (m_elapsed > 5000)
-                    m_timer.stop();
-                return;
-            }
-            for (QAction* action : menu->actions()) {
-                if (action->text() == m_path[m_step]) {
-                    ++m_step;
-                    QTest::mouseClick(menu, Qt::LeftButton, {},
-                                      menu->actionGeometry(action).center());
-                    return;
+            // The next item is looked for in the sub-menu the last click opened, not in the
+            // menu clicked (both may hold an item of that name).
+            if (m_step < m_path.size() && menu && menu != m_clicked) {
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == m_path[m_step]) {
+                        ++m_step;
+                        m_clicked = menu;
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(action).center());
+                        return;
+                    }
                 }
             }
             if (m_elapsed > 5000) {
                 m_timer.stop();
-                menu->close();
+                if (menu)
+                    menu->close();
             }
         });
         m_timer.start();
@@ -68,6 +69,7 @@ public:
 private:
     QStringList m_path;
     QTimer m_timer;
+    QMenu* m_clicked = nullptr;
     int m_step = 0;
     int m_elapsed = 0;
 };

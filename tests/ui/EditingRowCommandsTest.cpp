@@ -12,6 +12,7 @@
 #include "view/TavrinoView.h"
 
 #include <QDialog>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
@@ -68,6 +69,45 @@ private:
     bool m_busy = false;
 };
 
+// Clicks through the open menus along path, each item once its menu has popped up.
+class MenuClicker {
+public:
+    explicit MenuClicker(QStringList path) : m_path(std::move(path)) {
+        m_timer.setInterval(10);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            m_elapsed += 10;
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            // The next item is looked for in the sub-menu the last click opened, not in the
+            // menu clicked (both may hold an item of that name).
+            if (m_step < m_path.size() && menu && menu != m_clicked) {
+                for (QAction* action : menu->actions()) {
+                    if (action->text() == m_path[m_step]) {
+                        ++m_step;
+                        m_clicked = menu;
+                        QTest::mouseClick(menu, Qt::LeftButton, {},
+                                          menu->actionGeometry(action).center());
+                        return;
+                    }
+                }
+            }
+            if (m_elapsed > 5000) {
+                m_timer.stop();
+                if (menu)
+                    menu->close();
+            }
+        });
+        m_timer.start();
+    }
+    bool Done() const { return m_step == m_path.size(); }
+
+private:
+    QStringList m_path;
+    QTimer m_timer;
+    QMenu* m_clicked = nullptr;
+    int m_step = 0;
+    int m_elapsed = 0;
+};
+
 struct Texts {
     QString time, plan, detail;
     bool operator==(const Texts&) const = default;
@@ -82,6 +122,7 @@ void PrintTo(const Texts& t, std::ostream* os) {
 struct Seen {
     Texts texts;
     QRect geometry;
+    bool focusInPlan = false;
     bool isEntryDialog = false;
 };
 
@@ -100,6 +141,7 @@ std::function<void(QWidget*)> Answer(Seen& seen, std::optional<Texts> typed, boo
         auto* detail = qobject_cast<CEdit*>(dialog->GetDlgItem(IDC_DETAIL));
         seen.texts = {time->text(), plan->text(), detail->toPlainText()};
         seen.geometry = dialog->geometry();
+        seen.focusInPlan = QApplication::focusWidget() == plan;
         if (typed) {
             Retype(time, typed->time);
             Retype(plan, typed->plan);
@@ -219,6 +261,12 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         {"Enter in the list", [&] { QTest::keyClick(m_list, Qt::Key_Return); }},
         {"Enter in the date picker",
          [&] { QTest::keyClick(m_view->m_datePicker, Qt::Key_Return); }},
+        {"menu",
+         [&] {
+             MenuClicker clicker({QStringLiteral("行操作"), QStringLiteral("編集")});
+             QTest::mouseClick(m_frame->GetCommandBar()->GetMenuButton(), Qt::LeftButton);
+             EXPECT_TRUE(clicker.Done());
+         }},
         {"double click",
          [&] { QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {}, ItemCenter(6)); }},
     };
@@ -240,6 +288,7 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         EXPECT_TRUE(seen.isEntryDialog);
         EXPECT_EQ(seen.texts, before);
         EXPECT_EQ(seen.geometry, m_frame->geometry());
+        EXPECT_TRUE(seen.focusInPlan);
         EXPECT_EQ(Items()[6], typed);
         EXPECT_EQ(StoredItems()[6], typed);
         EXPECT_TRUE(m_doc->IsModified());
