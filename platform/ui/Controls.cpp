@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <limits>
 
 namespace {
@@ -227,8 +228,11 @@ QString CEdit::GetWindowText() const {
     const QString now = toPlainText();
     if (now == m_shownText)
         return m_setText;
-    QString text = now;
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    // The raw text: toPlainText() would also turn no-break spaces into spaces and some
+    // noncharacters into line breaks.
+    QString text = document()->toRawText();
+    text.replace(QChar(QChar::ParagraphSeparator), QStringLiteral("\r\n"));
+    text.replace(QChar(QChar::LineSeparator), QStringLiteral("\r\n"));
     return text;
 }
 
