@@ -273,3 +273,22 @@ TEST(ViewDayListTest, PasteAndDeletionInTheMemoStoreTheDay) {
     EXPECT_EQ(form.doc.GetDays()[0]->GetMemo(), QString());
     EXPECT_TRUE(form.doc.IsModified());
 }
+
+TEST(ViewDayListTest, EditingTheMemoKeepsTheOtherCharactersAsTheyWere) {
+    Form form;
+    CEdit* memo = form.Memo();
+    form.view.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form.view));
+    // A no-break space and a lone line feed from a book written elsewhere.
+    const QString stored =
+        QStringLiteral("価格") + QChar(0x00A0) + QStringLiteral("100円\r\n次の行\n");
+    form.doc.SetMemo(stored);
+    form.view.ShowDay();
+    QTest::mouseClick(memo->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(memo, '!');
+    ASSERT_EQ(form.doc.GetDays().size(), 1u);
+    // Once edited, every line break reads back as CR LF.
+    EXPECT_EQ(form.doc.GetDays()[0]->GetMemo(),
+              QStringLiteral("価格") + QChar(0x00A0) + QStringLiteral("100円\r\n次の行\r\n!"));
+}

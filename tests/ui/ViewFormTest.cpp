@@ -212,7 +212,11 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ViewFormLayoutTest,
                              LayoutCase{300, 400, QRect(15, 60, 270, 290), QRect(15, 365, 270, 0)},
                              // Too narrow for anything: widths are applied as zero.
                              LayoutCase{20, 600, QRect(15, 60, 0, 290), QRect(15, 365, 0, 195)},
-                             LayoutCase{40, 30, QRect(15, 60, 0, 290), QRect(26, 60, 0, 290)}));
+                             LayoutCase{40, 30, QRect(15, 60, 0, 290), QRect(26, 60, 0, 290)}),
+                         [](const ::testing::TestParamInfo<LayoutCase>& info) {
+                             return std::to_string(info.param.width) + "x" +
+                                    std::to_string(info.param.height);
+                         });
 
 TEST(ViewFormTest, SizeChangesBeforeTheFirstInitialUpdateMoveNothing) {
     Form form;
