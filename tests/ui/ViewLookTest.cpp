@@ -11,6 +11,8 @@
 #include "view/TavrinoView.h"
 
 #include <QDir>
+#include <QFontMetrics>
+#include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -78,9 +80,17 @@ TEST(ViewLookTest, MainWindowInPortraitAndLandscape) {
     // All eleven items fit the list's 290 pixels without scrolling.
     const int lastBottom = list->visualRect(list->model()->index(10, 0)).bottom();
     EXPECT_LT(lastBottom, list->viewport()->height());
-    // The picker's text is not cut off.
+    // The picker's field holds the widest Japanese long date of a year.
     CDateTimeCtrl* picker = view->m_datePicker;
-    EXPECT_GE(picker->width(), picker->sizeHint().width());
+    const QLocale japanese(QLocale::Japanese, QLocale::Japan);
+    const QString format = japanese.dateFormat(QLocale::LongFormat);
+    const QFontMetrics metrics(picker->font());
+    int widest = 0;
+    for (QDate d(2026, 1, 1); d.year() == 2026; d = d.addDays(1))
+        widest = std::max(widest, metrics.horizontalAdvance(japanese.toString(d, format)));
+    const QLineEdit* field = picker->findChild<QLineEdit*>();
+    ASSERT_NE(field, nullptr);
+    EXPECT_GE(field->contentsRect().width(), widest);
     SaveShot(frame, QStringLiteral("portrait.png"));
 
     SetViewClientSize(frame, view, QSize(640, 376));
