@@ -112,6 +112,15 @@ TEST(ViewEndToEndTest, TypedMemoIsSavedReopenedAndDumpedAsTyped) {
         EXPECT_EQ(r.view->m_memoEdit->GetWindowText(), typed);
         EXPECT_FALSE(r.doc->IsModified());
     }
+    // A book that was opened is remembered: the next start opens it by itself.
+    EXPECT_EQ(profile.Remembered(), savedPath);
+    {
+        CTavrinoApp app;
+        const Running r = Start(app, profile);
+        ASSERT_NE(r.view, nullptr);
+        EXPECT_EQ(r.doc->GetPathName(), savedPath);
+        EXPECT_EQ(r.view->m_memoEdit->GetWindowText(), typed);
+    }
 
     QProcess tool;
     tool.start(QStringLiteral(TAVRINO_BOOK_EXE), {QStringLiteral("dump"), savedPath});
