@@ -38,10 +38,7 @@ void CYoteiIns::OnSize(int type, int cx, int cy) {
 void CYoteiIns::Layout() {
     const int right = width();
     const int bottom = height();
-    const auto place = [](QWidget* control, int x, int y, int w, int h) {
-        control->setGeometry(x, y, std::max(0, w), std::max(0, h));
-    };
-    place(m_detailEdit, 90, 130, right - 105, bottom - 210);
-    place(m_okButton, 60, bottom - 70, 150, 45);
-    place(m_cancelButton, 290, bottom - 70, 150, 45);
+    MoveWindow(m_detailEdit, 90, 130, right - 105, bottom - 210);
+    MoveWindow(m_okButton, 60, bottom - 70, 150, 45);
+    MoveWindow(m_cancelButton, 290, bottom - 70, 150, 45);
 }

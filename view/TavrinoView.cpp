@@ -81,17 +81,13 @@ void CTavrinoView::OnSize(int type, int cx, int cy) {
         return;
     const int right = width();
     const int bottom = height();
-    // Sizes below zero are applied as zero: the control then shows no area.
-    const auto place = [](QWidget* control, int x, int y, int w, int h) {
-        control->setGeometry(x, y, std::max(0, w), std::max(0, h));
-    };
     if (right < bottom) {
-        place(m_listCtrl, 15, 60, right - 30, 290);
-        place(m_memoEdit, 15, 365, right - 30, bottom - 405);
+        MoveWindow(m_listCtrl, 15, 60, right - 30, 290);
+        MoveWindow(m_memoEdit, 15, 365, right - 30, bottom - 405);
     } else {
         const int split = 2 * (right / 3);
-        place(m_listCtrl, 15, 60, split - 30, 290);
-        place(m_memoEdit, split, 60, right - 15 - split, 290);
+        MoveWindow(m_listCtrl, 15, 60, split - 30, 290);
+        MoveWindow(m_memoEdit, split, 60, right - 15 - split, 290);
     }
     UpdateData(false);
 }

@@ -1,6 +1,20 @@
 #include "platform/ui/DataExchange.h"
 
+#include "platform/core/StringTable.h"
 #include "platform/ui/Controls.h"
+#include "platform/ui/MessageBox.h"
+
+bool RunDataExchange(QWidget* window, bool saveAndValidate,
+                     const std::function<void(CDataExchange*)>& exchange) {
+    CDataExchange dx(window, saveAndValidate);
+    try {
+        exchange(&dx);
+    } catch (...) {
+        AfxMessageBox(LoadString(AFX_IDP_INTERNAL_FAILURE));
+        return false;
+    }
+    return true;
+}
 
 void DDX_Text(CDataExchange* pDX, int nIDC, QString& value) {
     QWidget* control = GetDlgItem(pDX->m_pDlgWnd, nIDC);

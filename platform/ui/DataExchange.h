@@ -4,6 +4,7 @@
 #include "platform/ui/DialogTemplate.h"
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -16,6 +17,11 @@ public:
     QWidget* m_pDlgWnd;
     bool m_bSaveAndValidate;
 };
+
+// Runs exchange in the given direction. An unexpected failure is reported with
+// "アプリケーションの内部エラーです。" and gives false.
+bool RunDataExchange(QWidget* window, bool saveAndValidate,
+                     const std::function<void(CDataExchange*)>& exchange);
 
 // Attaches the control of the given identifier to a member, on the first exchange only.
 template <class T>

@@ -68,14 +68,8 @@ bool CDialog::OnInitDialog() {
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 bool CDialog::UpdateData(bool saveAndValidate) {
-    CDataExchange dx(this, saveAndValidate);
-    try {
-        DoDataExchange(&dx);
-    } catch (...) {
-        AfxMessageBox(LoadString(AFX_IDP_INTERNAL_FAILURE));
-        return false;
-    }
-    return true;
+    return RunDataExchange(this, saveAndValidate,
+                           [this](CDataExchange* pDX) { DoDataExchange(pDX); });
 }
 
 void CDialog::OnOK() {

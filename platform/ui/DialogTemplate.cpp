@@ -72,6 +72,10 @@ void CreateTemplateControls(QWidget* parent, const DialogTemplate& dlgTemplate) 
     }
 }
 
+void MoveWindow(QWidget* control, int x, int y, int width, int height) {
+    control->setGeometry(x, y, std::max(0, width), std::max(0, height));
+}
+
 QWidget* GetDlgItem(const QWidget* parent, int id) {
     const auto children = parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
     for (QWidget* child : children) {

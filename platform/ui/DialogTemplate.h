@@ -50,5 +50,9 @@ QRect DialogUnitsToPixels(const QRect& units, const QFont& font);
 // template position and named by its identifier.
 void CreateTemplateControls(QWidget* parent, const DialogTemplate& dlgTemplate);
 
+// Moves a control with repainting; a width or height below zero is applied as zero, so the
+// control then shows no area.
+void MoveWindow(QWidget* control, int x, int y, int width, int height);
+
 // The control of the given identifier among parent's children, or null.
 QWidget* GetDlgItem(const QWidget* parent, int id);

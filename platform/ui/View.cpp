@@ -26,14 +26,8 @@ QWidget* CFormView::GetDlgItem(int id) const {
 void CFormView::DoDataExchange(CDataExchange*) {}
 
 bool CFormView::UpdateData(bool saveAndValidate) {
-    CDataExchange dx(this, saveAndValidate);
-    try {
-        DoDataExchange(&dx);
-    } catch (...) {
-        AfxMessageBox(LoadString(AFX_IDP_INTERNAL_FAILURE));
-        return false;
-    }
-    return true;
+    return RunDataExchange(this, saveAndValidate,
+                           [this](CDataExchange* pDX) { DoDataExchange(pDX); });
 }
 
 void CFormView::OnInitialUpdate() {
