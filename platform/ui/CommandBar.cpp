@@ -33,6 +33,8 @@ bool CCommandBar::InsertMenuBar(int buttonId, const QString& caption,
     m_menuButton->setPopupMode(QToolButton::InstantPopup);
     m_menuButton->setMenu(m_menu);
     m_menuButton->setObjectName(QStringLiteral("menuButton"));
+    // Room for the drop-down mark, which the style draws in the button's corner.
+    m_menuButton->setMinimumWidth(m_menuButton->sizeHint().width() + 12);
     addWidget(m_menuButton);
     return true;
 }
