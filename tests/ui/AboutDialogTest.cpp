@@ -23,12 +23,6 @@
 
 namespace {
 
-// Where pictures of the windows go when someone wants to look at them.
-QString ShotPath(const QString& name) {
-    const QString dir = qEnvironmentVariable("TAVRINO_SCREENSHOT_DIR");
-    return dir.isEmpty() ? QString() : QDir(dir).filePath(name);
-}
-
 QLabel* Control(QWidget* dialog, int id) {
     for (auto* label : dialog->findChildren<QLabel*>()) {
         if (label->property("dlgCtrlId").toInt() == id)
@@ -45,15 +39,11 @@ QLabel* IconLabel(QWidget* dialog) {
     return nullptr;
 }
 
-class AboutTest : public ::testing::Test {
+class AboutTest : public PlannerAppTest {
 protected:
     void SetUp() override {
-        app = std::make_unique<CTavrinoApp>();
-        app->SetDocumentsFolder(folder.DocumentsFolder());
-        app->SetArguments({QStringLiteral("tavrino")});
-        ASSERT_TRUE(app->InitInstance());
-        frame = qobject_cast<CMainFrame*>(app->m_pMainWnd);
-        ASSERT_NE(frame, nullptr);
+        ASSERT_NO_FATAL_FAILURE(StartApp(QStringList{QStringLiteral("tavrino")}));
+        frame = Frame();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     }
 
@@ -73,8 +63,6 @@ protected:
         });
     }
 
-    TestProfileFolder folder;
-    std::unique_ptr<CTavrinoApp> app;
     CMainFrame* frame = nullptr;
     bool seen = false;
     QString caption;

@@ -22,33 +22,6 @@
 
 namespace {
 
-COleDateTime Day(int year, int month, int day) {
-    COleDateTime date;
-    date.SetDateTime(year, month, day, 0, 0, 0);
-    return date;
-}
-
-void WriteBook(const QString& path, const COleDateTime& date, const QString& plan) {
-    CTavrinoDoc doc;
-    doc.SelectDay(date);
-    doc.SetPlan(0, plan);
-    doc.CommitCurrentDay();
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << path.toStdString();
-}
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QString StoredPlan(const CTavrinoDoc* doc, const COleDateTime& date) {
-    for (const auto& day : doc->GetDays()) {
-        if (day->m_dayDate.DatePart() == date.DatePart())
-            return day->GetPlan(0);
-    }
-    return QStringLiteral("<no day>");
-}
-
 // A book file's plan for the date, read back by the core.
 QString PlanOnDisk(const QString& path, const COleDateTime& date) {
     CTavrinoDoc doc;
@@ -108,25 +81,19 @@ private:
     QTimer m_timer;
 };
 
-class AppSaveTest : public ::testing::Test {
+class AppSaveTest : public PlannerAppTest {
 protected:
     void Start(PlatformKind kind = PlatformKind::Desktop) {
-        app = std::make_unique<CTavrinoApp>();
-        app->SetDocumentsFolder(folder.DocumentsFolder());
-        app->SetArguments({QStringLiteral("tavrino")});
-        app->SetPlatformKind(kind);
-        ASSERT_TRUE(app->InitInstance());
-        frame = qobject_cast<CMainFrame*>(app->m_pMainWnd);
-        doc = static_cast<CTavrinoDoc*>(app->GetDocument());
-        ASSERT_NE(frame, nullptr);
-        ASSERT_NE(doc, nullptr);
+        StartApp(QStringList{QStringLiteral("tavrino")}, kind);
+        frame = Frame();
+        doc = Doc();
     }
 
     // Starts with book.dat (july 7: "保存済み") remembered and open.
     void StartWithBook(PlatformKind kind = PlatformKind::Desktop) {
-        bookPath = folder.File(QStringLiteral("book.dat"));
+        bookPath = m_profile.File(QStringLiteral("book.dat"));
         WriteBook(bookPath, july7, QStringLiteral("保存済み"));
-        folder.Remember(bookPath);
+        m_profile.Remember(bookPath);
         Start(kind);
         ASSERT_EQ(doc->GetPathName(), bookPath);
     }
@@ -154,8 +121,6 @@ protected:
         EXPECT_EQ(frame->windowTitle(), title);
     }
 
-    TestProfileFolder folder;
-    std::unique_ptr<CTavrinoApp> app;
     CMainFrame* frame = nullptr;
     CTavrinoDoc* doc = nullptr;
     QString bookPath;
@@ -173,7 +138,7 @@ TEST_F(AppSaveTest, QuestionForAnUntitledBookAndYesSavesThenStartsNew) {
     EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning);
     EXPECT_EQ(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
     EXPECT_EQ(boxes.seen[0].defaultButton, QMessageBox::Yes);
-    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
     ExpectNewBook();
 }
@@ -231,13 +196,13 @@ TEST_F(AppSaveTest, FailedSaveOfTheBooksPathCancelsTheReplacement) {
 }
 
 TEST_F(AppSaveTest, FailedSaveOfAnUntitledBookCancelsTheReplacement) {
-    const QString plain = folder.File(QStringLiteral("plain"));
+    const QString plain = m_profile.File(QStringLiteral("plain"));
     {
         QFile file(plain);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     }
     Start();
-    app->SetDocumentsFolder(plain + QStringLiteral("/documents"));
+    m_app->SetDocumentsFolder(plain + QStringLiteral("/documents"));
     Change();
     BoxScript boxes({QMessageBox::Yes, QMessageBox::Ok});
     PressCtrlN();
@@ -260,7 +225,7 @@ TEST_F(AppSaveTest, HandheldSavesWithoutAskingBeforeNewAndOnClose) {
     // Closing the window: the book, now with a path of its own, is saved as well.
     Change();
     ASSERT_EQ(frame->OnCmdMsg(ID_FILE_SAVE, true), true);
-    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     ASSERT_EQ(doc->GetPathName(), saved);
     doc->SelectDay(july7);
     doc->SetPlan(0, QStringLiteral("閉じる前"));
@@ -295,7 +260,7 @@ TEST_F(AppSaveTest, SessionEndSavesWithoutAsking) {
     StartWithBook();
     Change();
     BoxScript boxes({});
-    app->OnSessionEnding();
+    m_app->OnSessionEnding();
     EXPECT_TRUE(boxes.seen.empty());
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("変更"));
@@ -305,9 +270,9 @@ TEST_F(AppSaveTest, SessionEndSavesAnUntitledBookAndTheTitleFollows) {
     Start();
     Change();
     BoxScript boxes({});
-    app->OnSessionEnding();
+    m_app->OnSessionEnding();
     EXPECT_TRUE(boxes.seen.empty());
-    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
     // The title is brought up to date when the program is next idle.
     QEventLoop loop;

@@ -17,39 +17,10 @@
 
 namespace {
 
-COleDateTime Day(int year, int month, int day) {
-    COleDateTime date;
-    date.SetDateTime(year, month, day, 0, 0, 0);
-    return date;
-}
-
-// A book with one day whose first plan is the given text, written by the core.
-void WriteBook(const QString& path, const COleDateTime& date, const QString& plan) {
-    CTavrinoDoc doc;
-    doc.SelectDay(date);
-    doc.SetPlan(0, plan);
-    doc.CommitCurrentDay();
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << path.toStdString();
-}
-
 void WriteBytes(const QString& path, const QByteArray& bytes) {
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes);
-}
-
-QByteArray ReadBytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-// The plan of row 0 stored for the date, or a marker when the day is not in the book.
-QString StoredPlan(CTavrinoDoc* doc, const COleDateTime& date) {
-    for (const auto& day : doc->GetDays()) {
-        if (day->m_dayDate.DatePart() == date.DatePart())
-            return day->GetPlan(0);
-    }
-    return QStringLiteral("<no day>");
 }
 
 // Every modal window shown while it lives is recorded and closed (a box with its default
@@ -87,17 +58,12 @@ private:
     QTimer m_timer;
 };
 
-class AppStartupTest : public ::testing::Test {
+class AppStartupTest : public PlannerAppTest {
 protected:
     void Start(const QStringList& extraArgs = {}) {
-        app = std::make_unique<CTavrinoApp>();
-        app->SetDocumentsFolder(folder.DocumentsFolder());
-        app->SetArguments(QStringList{QStringLiteral("tavrino")} + extraArgs);
-        ASSERT_TRUE(app->InitInstance());
-        frame = qobject_cast<CMainFrame*>(app->m_pMainWnd);
-        doc = static_cast<CTavrinoDoc*>(app->GetDocument());
-        ASSERT_NE(frame, nullptr);
-        ASSERT_NE(doc, nullptr);
+        StartApp(QStringList{QStringLiteral("tavrino")} + extraArgs);
+        frame = Frame();
+        doc = Doc();
     }
 
     void ExpectEmptyUntitledBook() {
@@ -108,8 +74,6 @@ protected:
         EXPECT_TRUE(frame->isVisible());
     }
 
-    TestProfileFolder folder;
-    std::unique_ptr<CTavrinoApp> app;
     CMainFrame* frame = nullptr;
     CTavrinoDoc* doc = nullptr;
     const COleDateTime july7 = Day(2009, 7, 7);
@@ -123,12 +87,12 @@ TEST_F(AppStartupTest, FirstStartAndEmptyRememberedValueGiveAnEmptyUntitledBook)
         EXPECT_TRUE(boxes.texts.isEmpty());
     }
     // Nothing read, nothing remembered.
-    EXPECT_TRUE(folder.Remembered().isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(folder.DocumentsFolder() + QStringLiteral("/無題.dat")));
+    EXPECT_TRUE(m_profile.Remembered().isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(m_profile.DocumentsFolder() + QStringLiteral("/無題.dat")));
 }
 
 TEST_F(AppStartupTest, EmptyRememberedValueIsLikeNone) {
-    folder.Remember(QString());
+    m_profile.Remember(QString());
     ModalRecorder boxes;
     Start();
     ExpectEmptyUntitledBook();
@@ -136,7 +100,7 @@ TEST_F(AppStartupTest, EmptyRememberedValueIsLikeNone) {
 }
 
 TEST_F(AppStartupTest, CommandLinePathIsIgnoredWithoutRememberedFile) {
-    const QString given = folder.File(QStringLiteral("given.dat"));
+    const QString given = m_profile.File(QStringLiteral("given.dat"));
     WriteBook(given, july7, QStringLiteral("引数"));
     ModalRecorder boxes;
     Start({given});
@@ -145,11 +109,11 @@ TEST_F(AppStartupTest, CommandLinePathIsIgnoredWithoutRememberedFile) {
 }
 
 TEST_F(AppStartupTest, RememberedFileIsReopenedAndWinsOverCommandLine) {
-    const QString remembered = folder.File(QStringLiteral("予定帳.dat"));
-    const QString given = folder.File(QStringLiteral("given.dat"));
+    const QString remembered = m_profile.File(QStringLiteral("予定帳.dat"));
+    const QString given = m_profile.File(QStringLiteral("given.dat"));
     WriteBook(remembered, july7, QStringLiteral("会議"));
     WriteBook(given, july7, QStringLiteral("引数"));
-    folder.Remember(remembered);
+    m_profile.Remember(remembered);
 
     ModalRecorder boxes;
     Start({QStringLiteral("-x"), given});
@@ -160,12 +124,12 @@ TEST_F(AppStartupTest, RememberedFileIsReopenedAndWinsOverCommandLine) {
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("予定帳.dat - Tavrino"));
     EXPECT_TRUE(frame->isVisible());
-    EXPECT_EQ(folder.Remembered(), remembered);
+    EXPECT_EQ(m_profile.Remembered(), remembered);
 }
 
 TEST_F(AppStartupTest, MissingRememberedFileWarnsThenStartsEmptyAndKeepsTheValue) {
-    const QString missing = folder.File(QStringLiteral("どこか.dat"));
-    folder.Remember(missing);
+    const QString missing = m_profile.File(QStringLiteral("どこか.dat"));
+    m_profile.Remember(missing);
 
     ModalRecorder boxes;
     Start();
@@ -174,13 +138,13 @@ TEST_F(AppStartupTest, MissingRememberedFileWarnsThenStartsEmptyAndKeepsTheValue
     EXPECT_EQ(boxes.icons[0], QMessageBox::Warning);
     EXPECT_EQ(boxes.captions[0], QStringLiteral("Tavrino"));
     ExpectEmptyUntitledBook();
-    EXPECT_EQ(folder.Remembered(), missing);
+    EXPECT_EQ(m_profile.Remembered(), missing);
 }
 
 TEST_F(AppStartupTest, GarbageRememberedFileWarnsThenStartsEmpty) {
-    const QString garbage = folder.File(QStringLiteral("garbage.dat"));
+    const QString garbage = m_profile.File(QStringLiteral("garbage.dat"));
     WriteBytes(garbage, QByteArray("\x01\x00\x00\x00garbage", 11));
-    folder.Remember(garbage);
+    m_profile.Remember(garbage);
 
     ModalRecorder boxes;
     Start();
@@ -188,16 +152,16 @@ TEST_F(AppStartupTest, GarbageRememberedFileWarnsThenStartsEmpty) {
     EXPECT_EQ(boxes.texts[0], QStringLiteral("予期しないファイル形式です。"));
     EXPECT_EQ(boxes.icons[0], QMessageBox::Warning);
     ExpectEmptyUntitledBook();
-    EXPECT_EQ(folder.Remembered(), garbage);
+    EXPECT_EQ(m_profile.Remembered(), garbage);
 }
 
 TEST_F(AppStartupTest, RememberedEmptyFileOpensAsEmptyBookWithoutRewritingTheProfile) {
-    const QString empty = folder.File(QStringLiteral("empty.dat"));
+    const QString empty = m_profile.File(QStringLiteral("empty.dat"));
     WriteBytes(empty, QByteArray());
     // Written in another spelling than the one the program would store, so a rewrite shows.
-    const QString spelled = folder.Path() + QStringLiteral("/./empty.dat");
-    folder.Remember(spelled);
-    const QString conf = folder.ConfigFolder() + QStringLiteral("/VELKORAN/Tavrino.conf");
+    const QString spelled = m_profile.Path() + QStringLiteral("/./empty.dat");
+    m_profile.Remember(spelled);
+    const QString conf = m_profile.ConfigFolder() + QStringLiteral("/VELKORAN/Tavrino.conf");
     const QByteArray confBefore = ReadBytes(conf);
     ASSERT_FALSE(confBefore.isEmpty());
 
@@ -207,37 +171,37 @@ TEST_F(AppStartupTest, RememberedEmptyFileOpensAsEmptyBookWithoutRewritingThePro
     EXPECT_TRUE(doc->GetDays().empty());
     EXPECT_EQ(doc->GetPathName(), empty);
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("empty.dat - Tavrino"));
-    EXPECT_EQ(folder.Remembered(), spelled);
+    EXPECT_EQ(m_profile.Remembered(), spelled);
     EXPECT_EQ(ReadBytes(conf), confBefore);
     EXPECT_EQ(QFileInfo(empty).size(), 0);
 }
 
 TEST_F(AppStartupTest, OpeningAnotherFileRemembersIt) {
-    const QString a = folder.File(QStringLiteral("a.dat"));
-    const QString b = folder.File(QStringLiteral("b.dat"));
+    const QString a = m_profile.File(QStringLiteral("a.dat"));
+    const QString b = m_profile.File(QStringLiteral("b.dat"));
     WriteBook(a, july7, QStringLiteral("A"));
     WriteBook(b, july7, QStringLiteral("B"));
-    folder.Remember(a);
+    m_profile.Remember(a);
     Start();
-    ASSERT_EQ(app->OpenDocumentFile(b), doc);
+    ASSERT_EQ(m_app->OpenDocumentFile(b), doc);
     EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("B"));
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("b.dat - Tavrino"));
-    EXPECT_EQ(folder.Remembered(), b);
+    EXPECT_EQ(m_profile.Remembered(), b);
 }
 
 // A file that cannot be read leaves the open book as it was, unsaved change included.
 TEST_F(AppStartupTest, FailedOpenKeepsTheOpenBook) {
-    const QString a = folder.File(QStringLiteral("a.dat"));
-    const QString garbage = folder.File(QStringLiteral("garbage.dat"));
+    const QString a = m_profile.File(QStringLiteral("a.dat"));
+    const QString garbage = m_profile.File(QStringLiteral("garbage.dat"));
     WriteBook(a, july7, QStringLiteral("A"));
     WriteBytes(garbage, QByteArray("\x02\x00\x00\x00", 4));
-    folder.Remember(a);
+    m_profile.Remember(a);
     Start();
 
     // Unmodified: nothing asked, the message, and the book stays.
     {
         ModalRecorder boxes;
-        EXPECT_EQ(app->OpenDocumentFile(garbage), nullptr);
+        EXPECT_EQ(m_app->OpenDocumentFile(garbage), nullptr);
         ASSERT_EQ(boxes.texts.size(), 1);
         EXPECT_EQ(boxes.texts[0], QStringLiteral("予期しないファイル形式です。"));
     }
@@ -245,7 +209,7 @@ TEST_F(AppStartupTest, FailedOpenKeepsTheOpenBook) {
     EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("A"));
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("a.dat - Tavrino"));
-    EXPECT_EQ(folder.Remembered(), a);
+    EXPECT_EQ(m_profile.Remembered(), a);
 
     // Modified, the change not saved (No): the change is still there afterwards.
     const COleDateTime july8 = Day(2009, 7, 8);
@@ -263,7 +227,7 @@ TEST_F(AppStartupTest, FailedOpenKeepsTheOpenBook) {
                 box->button(QMessageBox::Ok)->click();
         });
     });
-    EXPECT_EQ(app->OpenDocumentFile(garbage), nullptr);
+    EXPECT_EQ(m_app->OpenDocumentFile(garbage), nullptr);
     EXPECT_TRUE(asked);
     EXPECT_TRUE(doc->IsModified());
     EXPECT_EQ(StoredPlan(doc, july8), QStringLiteral("未保存"));
@@ -274,9 +238,9 @@ TEST_F(AppStartupTest, FailedOpenKeepsTheOpenBook) {
 // The file already open, named again in any spelling, is neither read again nor saved, and an
 // unsaved change survives.
 TEST_F(AppStartupTest, ReopeningTheOpenFileKeepsTheDocument) {
-    const QString path = folder.File(QStringLiteral("book.dat"));
+    const QString path = m_profile.File(QStringLiteral("book.dat"));
     WriteBook(path, july7, QStringLiteral("古い"));
-    folder.Remember(path);
+    m_profile.Remember(path);
     Start();
 
     const COleDateTime july8 = Day(2009, 7, 8);
@@ -288,13 +252,13 @@ TEST_F(AppStartupTest, ReopeningTheOpenFileKeepsTheDocument) {
     const QByteArray onDisk = ReadBytes(path);
 
     const QString savedCwd = QDir::currentPath();
-    ASSERT_TRUE(QDir::setCurrent(folder.Path()));
+    ASSERT_TRUE(QDir::setCurrent(m_profile.Path()));
     ModalRecorder boxes;
     const QStringList spellings = {path, QLatin1Char('"') + path + QLatin1Char('"'),
                                    QStringLiteral("book.dat"), QStringLiteral("./book.dat")};
     for (const QString& spelling : spellings) {
         SCOPED_TRACE(spelling.toStdString());
-        EXPECT_EQ(app->OpenDocumentFile(spelling), doc);
+        EXPECT_EQ(m_app->OpenDocumentFile(spelling), doc);
         EXPECT_TRUE(doc->IsModified());
         EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("古い"));
         EXPECT_EQ(StoredPlan(doc, july8), QStringLiteral("未保存"));
@@ -311,12 +275,12 @@ TEST_F(AppStartupTest, BookSavedNewIsNotRemembered) {
     doc->SetPlan(0, QStringLiteral("新規"));
     doc->CommitCurrentDay();
     ASSERT_TRUE(frame->OnCmdMsg(57603, true));
-    const QString saved = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_TRUE(QFileInfo(saved).isFile());
     EXPECT_EQ(doc->GetPathName(), saved);
-    EXPECT_TRUE(folder.Remembered().isEmpty());
+    EXPECT_TRUE(m_profile.Remembered().isEmpty());
 
-    app.reset();
+    m_app.reset();
     ModalRecorder boxes;
     Start();
     ExpectEmptyUntitledBook();

@@ -15,64 +15,13 @@
 #include <QDate>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QMenu>
-#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
 namespace {
-
-void Type(QWidget* field, const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80)
-            QTest::keyClick(field, ch.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
-
-// Clicks through the open menus along path, each item once its menu has popped up.
-class MenuClicker {
-public:
-    explicit MenuClicker(QStringList path) : m_path(std::move(path)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_elapsed += 10;
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            // The next item is looked for in the sub-menu the last click opened, not in the
-            // menu clicked (both may hold an item of that name).
-            if (m_step < m_path.size() && menu && menu != m_clicked) {
-                for (QAction* action : menu->actions()) {
-                    if (action->text() == m_path[m_step]) {
-                        ++m_step;
-                        m_clicked = menu;
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(action).center());
-                        return;
-                    }
-                }
-            }
-            if (m_elapsed > 5000) {
-                m_timer.stop();
-                if (menu)
-                    menu->close();
-            }
-        });
-        m_timer.start();
-    }
-    bool Done() const { return m_step == m_path.size(); }
-
-private:
-    QStringList m_path;
-    QTimer m_timer;
-    QMenu* m_clicked = nullptr;
-    int m_step = 0;
-    int m_elapsed = 0;
-};
 
 // Runs the action on the next entry dialog; the dialog must be closed by it.
 class OnEntryDialog {
@@ -103,15 +52,13 @@ private:
     int m_count = 0;
 };
 
-TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
-    TestProfileFolder profile;
-    CTavrinoApp app;
-    app.SetDocumentsFolder(profile.DocumentsFolder());
-    ASSERT_TRUE(app.InitInstance());
-    auto* frame = static_cast<CMainFrame*>(app.m_pMainWnd);
+using EditingEndToEndTest = PlannerAppTest;
+
+TEST_F(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
+    StartApp();
+    CMainFrame* frame = Frame();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
-    auto* view = static_cast<CTavrinoView*>(frame->GetActiveView());
-    CListCtrl* list = view->m_listCtrl;
+    CListCtrl* list = List();
     QToolButton* menuButton = frame->GetCommandBar()->GetMenuButton();
     ASSERT_EQ(menuButton->text(), QStringLiteral("メニュー"));
 
@@ -120,9 +67,7 @@ TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
                           list->visualItemRect(list->item(item, 0)).center());
     };
     const auto runMenu = [&](const QStringList& path) {
-        MenuClicker clicker(path);
-        QTest::mouseClick(menuButton, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(clicker.Done(), 5000);
+        EXPECT_TRUE(ClickMenu(frame->GetCommandBar(), path));
         QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
     };
 
@@ -135,11 +80,11 @@ TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
         OnEntryDialog answer([](CYoteiIns* dialog) {
             QWidget* plan = QApplication::focusWidget();
             EXPECT_EQ(plan, dialog->GetDlgItem(IDC_PLAN));
-            Type(plan, QStringLiteral("会議"));
+            TypeText(plan, QStringLiteral("会議"));
             QTest::keyClick(plan, Qt::Key_Tab);
             QWidget* detail = QApplication::focusWidget();
             EXPECT_EQ(detail, dialog->GetDlgItem(IDC_DETAIL));
-            Type(detail, QStringLiteral("第一会議室"));
+            TypeText(detail, QStringLiteral("第一会議室"));
             QTest::keyClick(detail, Qt::Key_Backtab, Qt::ShiftModifier);
             EXPECT_EQ(QApplication::focusWidget(), plan);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
@@ -151,9 +96,9 @@ TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
     clickItem(6);
     {
         OnEntryDialog answer([](CYoteiIns* dialog) {
-            Type(QApplication::focusWidget(), QStringLiteral("昼食会"));
+            TypeText(QApplication::focusWidget(), QStringLiteral("昼食会"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            Type(QApplication::focusWidget(), QStringLiteral("社員食堂"));
+            TypeText(QApplication::focusWidget(), QStringLiteral("社員食堂"));
             QTest::mouseClick(qobject_cast<QPushButton*>(dialog->GetDlgItem(IDOK)), Qt::LeftButton);
         });
         QTest::keyClick(list, Qt::Key_Return);
@@ -167,18 +112,12 @@ TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
         frame->grab().save(shotDir + QStringLiteral("/end-to-end.png"));
 
     runMenu({QStringLiteral("ファイル"), QStringLiteral("保存")});
-    const QString saved = profile.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     ASSERT_TRUE(QFileInfo::exists(saved));
 
-    QProcess tool;
-    tool.start(QStringLiteral(TAVRINO_BOOK_EXE), {QStringLiteral("dump"), saved});
-    ASSERT_TRUE(tool.waitForFinished(30000));
-    ASSERT_EQ(tool.exitCode(), 0) << tool.readAllStandardError().toStdString();
-    QJsonParseError error;
-    const QJsonDocument json = QJsonDocument::fromJson(tool.readAllStandardOutput(), &error);
-    ASSERT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString();
-
-    const QJsonArray days = json.object().value(QStringLiteral("days")).toArray();
+    QJsonObject json;
+    ASSERT_NO_FATAL_FAILURE(DumpBook(saved, &json));
+    const QJsonArray days = json.value(QStringLiteral("days")).toArray();
     ASSERT_EQ(days.size(), 1);
     const QJsonObject day = days.at(0).toObject();
     EXPECT_EQ(day.value(QStringLiteral("status")).toInt(-1), 0);
@@ -205,7 +144,7 @@ TEST(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) {
         EXPECT_EQ(cells.value(QStringLiteral("detail")).toString(QStringLiteral("?")), detail)
             << row;
     }
-    EXPECT_FALSE(app.GetDocument()->IsModified());
+    EXPECT_FALSE(Doc()->IsModified());
 }
 
 } // namespace

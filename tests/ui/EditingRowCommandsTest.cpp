@@ -20,24 +20,6 @@
 
 namespace {
 
-// Types text as key presses; characters without a key of their own come as the text of a key
-// press, as an input method commits them.
-void Type(QWidget* field, const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80)
-            QTest::keyClick(field, ch.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
-
-void Retype(QWidget* field, const QString& text) {
-    field->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
-    Type(field, text);
-}
-
 // Answers every modal window opened while it lives, so a command that should not ask anything
 // cannot hang the test when it does.
 class ModalAnswer {
@@ -67,45 +49,6 @@ private:
     QTimer m_timer;
     int m_count = 0;
     bool m_busy = false;
-};
-
-// Clicks through the open menus along path, each item once its menu has popped up.
-class MenuClicker {
-public:
-    explicit MenuClicker(QStringList path) : m_path(std::move(path)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            m_elapsed += 10;
-            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            // The next item is looked for in the sub-menu the last click opened, not in the
-            // menu clicked (both may hold an item of that name).
-            if (m_step < m_path.size() && menu && menu != m_clicked) {
-                for (QAction* action : menu->actions()) {
-                    if (action->text() == m_path[m_step]) {
-                        ++m_step;
-                        m_clicked = menu;
-                        QTest::mouseClick(menu, Qt::LeftButton, {},
-                                          menu->actionGeometry(action).center());
-                        return;
-                    }
-                }
-            }
-            if (m_elapsed > 5000) {
-                m_timer.stop();
-                if (menu)
-                    menu->close();
-            }
-        });
-        m_timer.start();
-    }
-    bool Done() const { return m_step == m_path.size(); }
-
-private:
-    QStringList m_path;
-    QTimer m_timer;
-    QMenu* m_clicked = nullptr;
-    int m_step = 0;
-    int m_elapsed = 0;
 };
 
 struct Texts {
@@ -143,46 +86,41 @@ std::function<void(QWidget*)> Answer(Seen& seen, std::optional<Texts> typed, boo
         seen.geometry = dialog->geometry();
         seen.focusInPlan = QApplication::focusWidget() == plan;
         if (typed) {
-            Retype(time, typed->time);
-            Retype(plan, typed->plan);
-            Retype(detail, typed->detail);
+            RetypeText(time, typed->time);
+            RetypeText(plan, typed->plan);
+            RetypeText(detail, typed->detail);
         }
         const int button = ok ? IDOK : IDCANCEL;
         QTest::mouseClick(qobject_cast<QPushButton*>(dialog->GetDlgItem(button)), Qt::LeftButton);
     };
 }
 
-class EditingRowCommandsTest : public ::testing::Test {
+class EditingRowCommandsTest : public PlannerAppTest {
 protected:
     void SetUp() override {
-        m_app.SetDocumentsFolder(m_profile.DocumentsFolder());
-        ASSERT_TRUE(m_app.InitInstance());
-        m_frame = static_cast<CMainFrame*>(m_app.m_pMainWnd);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_frame));
-        m_view = static_cast<CTavrinoView*>(m_frame->GetActiveView());
-        m_doc = static_cast<CTavrinoDoc*>(m_app.GetDocument());
-        m_list = m_view->m_listCtrl;
-        ASSERT_EQ(m_list->GetItemCount(), 11);
+        ASSERT_NO_FATAL_FAILURE(StartApp());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(Frame()));
+        ASSERT_EQ(List()->GetItemCount(), 11);
     }
     void TearDown() override {
         // Nothing asks to save when the application goes.
-        if (m_doc)
-            m_doc->SetModifiedFlag(false);
+        if (m_app && Doc())
+            Doc()->SetModifiedFlag(false);
     }
 
     // Stores the usual day: a heading, times "08".."17", plans P0..P9 and details D0..D9.
     void SeedDay() {
-        m_doc->SetHeading(QStringLiteral("見出し"));
-        m_doc->SetHeadingDetail(QStringLiteral("見出しの詳細"));
+        Doc()->SetHeading(QStringLiteral("見出し"));
+        Doc()->SetHeadingDetail(QStringLiteral("見出しの詳細"));
         for (int row = 0; row < 10; ++row) {
-            m_doc->SetTime(row, QStringLiteral("%1").arg(row + 8, 2, 10, QLatin1Char('0')));
-            m_doc->SetPlan(row, QStringLiteral("P%1").arg(row));
-            m_doc->SetDetail(row, QStringLiteral("D%1").arg(row));
+            Doc()->SetTime(row, QStringLiteral("%1").arg(row + 8, 2, 10, QLatin1Char('0')));
+            Doc()->SetPlan(row, QStringLiteral("P%1").arg(row));
+            Doc()->SetDetail(row, QStringLiteral("D%1").arg(row));
         }
-        m_doc->SetMemo(QStringLiteral("メモ"));
-        m_doc->CommitCurrentDay();
-        m_view->ShowDay();
-        m_doc->SetModifiedFlag(false);
+        Doc()->SetMemo(QStringLiteral("メモ"));
+        Doc()->CommitCurrentDay();
+        View()->ShowDay();
+        Doc()->SetModifiedFlag(false);
     }
     // The seeded item: the heading row, or a row of the seeded day.
     static Texts Seeded(int item) {
@@ -201,15 +139,15 @@ protected:
 
     std::vector<Texts> Items() const {
         std::vector<Texts> items;
-        for (int item = 0; item < m_list->GetItemCount(); ++item)
-            items.push_back({m_list->GetItemText(item, 0), m_list->GetItemText(item, 1),
-                             m_list->GetItemText(item, 2)});
+        for (int item = 0; item < List()->GetItemCount(); ++item)
+            items.push_back({List()->GetItemText(item, 0), List()->GetItemText(item, 1),
+                             List()->GetItemText(item, 2)});
         return items;
     }
     // The stored record of the shown day, as the items would show it.
     std::vector<Texts> StoredItems() const {
-        for (const auto& day : m_doc->GetDays()) {
-            if (!(day->m_dayDate == m_view->m_date.DatePart()))
+        for (const auto& day : Doc()->GetDays()) {
+            if (!(day->m_dayDate == View()->m_date.DatePart()))
                 continue;
             std::vector<Texts> items{{QString(), day->GetHeading(), day->GetHeadingDetail()}};
             for (int row = 0; row < 10; ++row)
@@ -220,35 +158,28 @@ protected:
     }
     std::vector<int> SelectedItems() const {
         std::vector<int> selected;
-        for (int item = 0; item < m_list->GetItemCount(); ++item) {
-            if (m_list->IsItemSelected(item))
+        for (int item = 0; item < List()->GetItemCount(); ++item) {
+            if (List()->IsItemSelected(item))
                 selected.push_back(item);
         }
         return selected;
     }
 
     QPoint ItemCenter(int item) {
-        m_list->scrollToItem(m_list->item(item, 0));
-        return m_list->visualItemRect(m_list->item(item, 0)).center();
+        List()->scrollToItem(List()->item(item, 0));
+        return List()->visualItemRect(List()->item(item, 0)).center();
     }
     // Clicks an item as the user selects it; with control it joins the selection.
     void ClickItem(int item, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-        QTest::mouseClick(m_list->viewport(), Qt::LeftButton, mods, ItemCenter(item));
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, mods, ItemCenter(item));
     }
-    void ClearSelection() { m_list->clearSelection(); }
+    void ClearSelection() { List()->clearSelection(); }
 
     void ClickButton(int index) {
-        QToolButton* button = m_frame->GetCommandBar()->GetButton(index);
+        QToolButton* button = Frame()->GetCommandBar()->GetButton(index);
         ASSERT_NE(button, nullptr);
         QTest::mouseClick(button, Qt::LeftButton);
     }
-
-    TestProfileFolder m_profile;
-    CTavrinoApp m_app;
-    CMainFrame* m_frame = nullptr;
-    CTavrinoView* m_view = nullptr;
-    CTavrinoDoc* m_doc = nullptr;
-    CListCtrl* m_list = nullptr;
 };
 
 // Every way to edit opens the dialog with the selected item's texts over the main window, and
@@ -256,19 +187,18 @@ protected:
 TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
     SeedDay();
     const std::vector<std::pair<const char*, std::function<void()>>> triggers = {
-        {"command", [&] { m_frame->OnCmdMsg(ID_ROW_EDIT, true); }},
+        {"command", [&] { Frame()->OnCmdMsg(ID_ROW_EDIT, true); }},
         {"first button", [&] { ClickButton(0); }},
-        {"Enter in the list", [&] { QTest::keyClick(m_list, Qt::Key_Return); }},
+        {"Enter in the list", [&] { QTest::keyClick(List(), Qt::Key_Return); }},
         {"Enter in the date picker",
-         [&] { QTest::keyClick(m_view->m_datePicker, Qt::Key_Return); }},
+         [&] { QTest::keyClick(View()->m_datePicker, Qt::Key_Return); }},
         {"menu",
          [&] {
-             MenuClicker clicker({QStringLiteral("行操作"), QStringLiteral("編集")});
-             QTest::mouseClick(m_frame->GetCommandBar()->GetMenuButton(), Qt::LeftButton);
-             EXPECT_TRUE(clicker.Done());
+             EXPECT_TRUE(ClickMenu(Frame()->GetCommandBar(),
+                                   {QStringLiteral("行操作"), QStringLiteral("編集")}));
          }},
         {"double click",
-         [&] { QTest::mouseDClick(m_list->viewport(), Qt::LeftButton, {}, ItemCenter(6)); }},
+         [&] { QTest::mouseDClick(List()->viewport(), Qt::LeftButton, {}, ItemCenter(6)); }},
     };
     int n = 0;
     for (const auto& [name, trigger] : triggers) {
@@ -279,7 +209,7 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         const Texts typed{QStringLiteral("T%1").arg(n), QStringLiteral("予定%1").arg(n),
                           QStringLiteral("詳細%1").arg(n)};
         Seen seen;
-        m_doc->SetModifiedFlag(false);
+        Doc()->SetModifiedFlag(false);
         {
             ModalAnswer answer(Answer(seen, typed, true));
             trigger();
@@ -287,11 +217,11 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         }
         EXPECT_TRUE(seen.isEntryDialog);
         EXPECT_EQ(seen.texts, before);
-        EXPECT_EQ(seen.geometry, m_frame->geometry());
+        EXPECT_EQ(seen.geometry, Frame()->geometry());
         EXPECT_TRUE(seen.focusInPlan);
         EXPECT_EQ(Items()[6], typed);
         EXPECT_EQ(StoredItems()[6], typed);
-        EXPECT_TRUE(m_doc->IsModified());
+        EXPECT_TRUE(Doc()->IsModified());
     }
 }
 
@@ -304,20 +234,20 @@ TEST_F(EditingRowCommandsTest, EditOfTheHeadingRowChangesTheHeadingAndNeverStore
     const Texts typed{QStringLiteral("終日"), QStringLiteral("運動会"), QStringLiteral("雨天延期")};
     {
         ModalAnswer answer(Answer(seen, typed, true));
-        QTest::keyClick(m_list, Qt::Key_Return);
+        QTest::keyClick(List(), Qt::Key_Return);
     }
     EXPECT_EQ(seen.texts, Seeded(0));
     EXPECT_EQ(Items()[0], typed);
-    EXPECT_EQ(m_doc->GetCurrentDay().GetHeading(), QStringLiteral("運動会"));
-    EXPECT_EQ(m_doc->GetCurrentDay().GetHeadingDetail(), QStringLiteral("雨天延期"));
+    EXPECT_EQ(Doc()->GetCurrentDay().GetHeading(), QStringLiteral("運動会"));
+    EXPECT_EQ(Doc()->GetCurrentDay().GetHeadingDetail(), QStringLiteral("雨天延期"));
     std::vector<Texts> stored = StoredItems();
     ASSERT_EQ(stored.size(), 11u);
     EXPECT_EQ(stored[0], (Texts{QString(), QStringLiteral("運動会"), QStringLiteral("雨天延期")}));
     for (int item = 1; item < 11; ++item)
         EXPECT_EQ(stored[item], Seeded(item));
 
-    m_view->ShowDay();
-    EXPECT_TRUE(m_list->GetItemText(0, 0).isEmpty());
+    View()->ShowDay();
+    EXPECT_TRUE(List()->GetItemText(0, 0).isEmpty());
 }
 
 // A cancelled edit changes no cell even after the user changed all three fields, yet the day is
@@ -329,31 +259,31 @@ TEST_F(EditingRowCommandsTest, CancelledEditChangesNothingButMarksTheBookModifie
     {
         ModalAnswer answer(Answer(
             seen, Texts{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")}, false));
-        m_frame->OnCmdMsg(ID_ROW_EDIT, true);
+        Frame()->OnCmdMsg(ID_ROW_EDIT, true);
         EXPECT_EQ(answer.Count(), 1);
     }
     EXPECT_EQ(Items(), SeededItems());
     EXPECT_EQ(StoredItems(), SeededItems());
-    EXPECT_TRUE(m_doc->IsModified());
+    EXPECT_TRUE(Doc()->IsModified());
 }
 
 // With nothing selected, Enter in the list and the three commands ask nothing and change no
 // cell, but each still stores the day: a day never stored before gets its record.
 TEST_F(EditingRowCommandsTest, NothingSelectedOnlyStoresTheDay) {
     const std::vector<std::pair<const char*, std::function<void()>>> commands = {
-        {"Enter in the list", [&] { QTest::keyClick(m_list, Qt::Key_Return); }},
-        {"edit", [&] { m_frame->OnCmdMsg(ID_ROW_EDIT, true); }},
+        {"Enter in the list", [&] { QTest::keyClick(List(), Qt::Key_Return); }},
+        {"edit", [&] { Frame()->OnCmdMsg(ID_ROW_EDIT, true); }},
         {"insert", [&] { ClickButton(3); }},
         {"delete", [&] { ClickButton(4); }},
     };
     for (const auto& [name, command] : commands) {
         SCOPED_TRACE(name);
-        m_doc->DeleteContents();
-        m_doc->SelectDay(m_view->m_date);
-        m_view->ShowDay();
-        m_doc->SetModifiedFlag(false);
+        Doc()->DeleteContents();
+        Doc()->SelectDay(View()->m_date);
+        View()->ShowDay();
+        Doc()->SetModifiedFlag(false);
         ClearSelection();
-        ASSERT_TRUE(m_doc->GetDays().empty());
+        ASSERT_TRUE(Doc()->GetDays().empty());
         const std::vector<Texts> before = Items();
         Seen seen;
         {
@@ -362,8 +292,8 @@ TEST_F(EditingRowCommandsTest, NothingSelectedOnlyStoresTheDay) {
             EXPECT_EQ(answer.Count(), 0);
         }
         EXPECT_EQ(Items(), before);
-        EXPECT_EQ(m_doc->GetDays().size(), 1u);
-        EXPECT_TRUE(m_doc->IsModified());
+        EXPECT_EQ(Doc()->GetDays().size(), 1u);
+        EXPECT_TRUE(Doc()->IsModified());
     }
 }
 
@@ -373,7 +303,7 @@ TEST_F(EditingRowCommandsTest, InsertAndDeleteRefuseTheHeadingRow) {
     for (const int button : {3, 4}) {
         SCOPED_TRACE(button);
         ClickItem(0);
-        m_doc->SetModifiedFlag(false);
+        Doc()->SetModifiedFlag(false);
         Seen seen;
         {
             ModalAnswer answer(Answer(seen, std::nullopt, false));
@@ -381,8 +311,8 @@ TEST_F(EditingRowCommandsTest, InsertAndDeleteRefuseTheHeadingRow) {
             EXPECT_EQ(answer.Count(), 0);
         }
         EXPECT_EQ(Items(), SeededItems());
-        EXPECT_EQ(m_list->GetItemCount(), 11);
-        EXPECT_TRUE(m_doc->IsModified());
+        EXPECT_EQ(List()->GetItemCount(), 11);
+        EXPECT_TRUE(Doc()->IsModified());
     }
 }
 
@@ -395,7 +325,7 @@ TEST_F(EditingRowCommandsTest, TheLowestSelectedItemCounts) {
     Seen seen;
     {
         ModalAnswer answer(Answer(seen, std::nullopt, false));
-        m_frame->OnCmdMsg(ID_ROW_EDIT, true);
+        Frame()->OnCmdMsg(ID_ROW_EDIT, true);
     }
     EXPECT_EQ(seen.texts, Seeded(2));
 
@@ -442,13 +372,13 @@ TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
     const Texts last{QStringLiteral("18"), QStringLiteral("片付け"), QString()};
     {
         ModalAnswer answer(Answer(seen, last, true));
-        m_frame->OnCmdMsg(ID_ROW_INSERT, true);
+        Frame()->OnCmdMsg(ID_ROW_INSERT, true);
     }
     expected[10] = last;
     EXPECT_EQ(Items(), expected);
     EXPECT_EQ(StoredItems(), expected);
     EXPECT_EQ(SelectedItems(), std::vector<int>{});
-    EXPECT_EQ(m_list->GetItemCount(), 11);
+    EXPECT_EQ(List()->GetItemCount(), 11);
 }
 
 TEST_F(EditingRowCommandsTest, CancelledInsertChangesNoCell) {
@@ -462,7 +392,7 @@ TEST_F(EditingRowCommandsTest, CancelledInsertChangesNoCell) {
     }
     EXPECT_EQ(Items(), SeededItems());
     EXPECT_EQ(SelectedItems(), std::vector<int>{4});
-    EXPECT_TRUE(m_doc->IsModified());
+    EXPECT_TRUE(Doc()->IsModified());
 }
 
 TEST_F(EditingRowCommandsTest, DeleteMovesTheRowsUpAndEmptiesTheLastOne) {
@@ -480,8 +410,8 @@ TEST_F(EditingRowCommandsTest, DeleteMovesTheRowsUpAndEmptiesTheLastOne) {
     expected.push_back({});
     EXPECT_EQ(Items(), expected);
     EXPECT_EQ(StoredItems(), expected);
-    EXPECT_EQ(m_doc->GetCurrentDay().GetTime(0), QStringLiteral("09"));
-    EXPECT_EQ(m_doc->GetCurrentDay().GetTime(8), QStringLiteral("17"));
+    EXPECT_EQ(Doc()->GetCurrentDay().GetTime(0), QStringLiteral("09"));
+    EXPECT_EQ(Doc()->GetCurrentDay().GetTime(8), QStringLiteral("17"));
     // The deleted item's selection went with it and the new last item is not selected.
     EXPECT_EQ(SelectedItems(), std::vector<int>{});
 
@@ -508,24 +438,24 @@ TEST_F(EditingRowCommandsTest, LineBreakTypedInTheDetailIsKept) {
             auto* dialog = qobject_cast<CYoteiIns*>(modal);
             ASSERT_NE(dialog, nullptr);
             QWidget* detail = dialog->GetDlgItem(IDC_DETAIL);
-            Retype(detail, QStringLiteral("一行目"));
+            RetypeText(detail, QStringLiteral("一行目"));
             QTest::keyClick(detail, Qt::Key_Return);
-            Type(detail, QStringLiteral("二行目"));
+            TypeText(detail, QStringLiteral("二行目"));
             QTest::keyClick(dialog->GetDlgItem(IDC_PLAN), Qt::Key_Return);
         });
-        QTest::keyClick(m_list, Qt::Key_Return);
+        QTest::keyClick(List(), Qt::Key_Return);
         EXPECT_EQ(answer.Count(), 1);
     }
-    EXPECT_EQ(m_list->GetItemText(2, 2), QStringLiteral("一行目\r\n二行目"));
-    EXPECT_EQ(m_doc->GetCurrentDay().GetDetail(1), QStringLiteral("一行目\r\n二行目"));
+    EXPECT_EQ(List()->GetItemText(2, 2), QStringLiteral("一行目\r\n二行目"));
+    EXPECT_EQ(Doc()->GetCurrentDay().GetDetail(1), QStringLiteral("一行目\r\n二行目"));
 
     // Opened again untouched, it comes back exactly as stored.
     Seen seen;
     {
         ModalAnswer answer(Answer(seen, std::nullopt, true));
-        QTest::keyClick(m_list, Qt::Key_Return);
+        QTest::keyClick(List(), Qt::Key_Return);
     }
-    EXPECT_EQ(m_list->GetItemText(2, 2), QStringLiteral("一行目\r\n二行目"));
+    EXPECT_EQ(List()->GetItemText(2, 2), QStringLiteral("一行目\r\n二行目"));
 }
 
 } // namespace

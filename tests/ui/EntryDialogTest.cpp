@@ -63,30 +63,6 @@ QPushButton* CancelButton(QWidget* d) {
     return Item<QPushButton>(d, IDCANCEL);
 }
 
-// Types text as key presses; characters without a key of their own come as the text of a key
-// press, as an input method commits them.
-void Type(QWidget* field, const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80)
-            QTest::keyClick(field, ch.toLatin1());
-        else
-            QTest::sendKeyEvent(QTest::Click, field, Qt::Key_unknown, QString(ch), Qt::NoModifier);
-    }
-}
-
-// Replaces a field's text the way a user does: select everything, then type.
-void Retype(QWidget* field, const QString& text) {
-    field->setFocus(Qt::MouseFocusReason);
-    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
-    QTest::keyClick(field, Qt::Key_Delete);
-    Type(field, text);
-}
-
-// Left, top, right and bottom in the platform's inclusive-exclusive form.
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QSize(right - left, bottom - top));
-}
-
 void ResizeShown(QWidget* dialog, int w, int h) {
     dialog->resize(w, h);
     QTRY_COMPARE(dialog->size(), QSize(w, h));
@@ -194,9 +170,9 @@ TEST_F(EntryDialogTest, OkCopiesTheThreeFieldsAndEmptyFieldsComeBackEmpty) {
         EXPECT_EQ(Item<CLineEdit>(d, IDC_TIME)->text(), QStringLiteral("09"));
         EXPECT_EQ(Item<CLineEdit>(d, IDC_PLAN)->text(), QStringLiteral("会議"));
         EXPECT_EQ(Item<CEdit>(d, IDC_DETAIL)->toPlainText(), QStringLiteral("第一会議室"));
-        Retype(Item<CLineEdit>(d, IDC_TIME), QStringLiteral("10:30"));
-        Retype(Item<CLineEdit>(d, IDC_PLAN), QString());
-        Retype(Item<CEdit>(d, IDC_DETAIL), QStringLiteral("remote"));
+        RetypeText(Item<CLineEdit>(d, IDC_TIME), QStringLiteral("10:30"));
+        RetypeText(Item<CLineEdit>(d, IDC_PLAN), QString());
+        RetypeText(Item<CEdit>(d, IDC_DETAIL), QStringLiteral("remote"));
         QTest::mouseClick(OkButton(d), Qt::LeftButton);
     });
     EXPECT_EQ(result, IDOK);
@@ -212,9 +188,9 @@ TEST_F(EntryDialogTest, CancelAndEscapeLeaveTheMembersAsTheCallerSetThem) {
         dialog.m_plan = QStringLiteral("朝会");
         dialog.m_detail = QStringLiteral("一行目\r\n二行目");
         const int result = Run(dialog, [&](CYoteiIns* d) {
-            Retype(Item<CLineEdit>(d, IDC_TIME), QStringLiteral("11"));
-            Retype(Item<CLineEdit>(d, IDC_PLAN), QStringLiteral("別件"));
-            Retype(Item<CEdit>(d, IDC_DETAIL), QStringLiteral("変更"));
+            RetypeText(Item<CLineEdit>(d, IDC_TIME), QStringLiteral("11"));
+            RetypeText(Item<CLineEdit>(d, IDC_PLAN), QStringLiteral("別件"));
+            RetypeText(Item<CEdit>(d, IDC_DETAIL), QStringLiteral("変更"));
             if (escape)
                 QTest::keyClick(Item<CEdit>(d, IDC_DETAIL), Qt::Key_Escape);
             else
@@ -231,7 +207,7 @@ TEST_F(EntryDialogTest, EnterInTimeOrPlanChoosesOkAndEnterInDetailBreaksTheLine)
     for (const int field : {IDC_TIME, IDC_PLAN}) {
         CYoteiIns dialog(&m_owner);
         const int result = Run(dialog, [&](CYoteiIns* d) {
-            Retype(Item<CLineEdit>(d, field), QStringLiteral("入力"));
+            RetypeText(Item<CLineEdit>(d, field), QStringLiteral("入力"));
             QTest::keyClick(Item<CLineEdit>(d, field), Qt::Key_Return);
         });
         EXPECT_EQ(result, IDOK) << field;
@@ -241,9 +217,9 @@ TEST_F(EntryDialogTest, EnterInTimeOrPlanChoosesOkAndEnterInDetailBreaksTheLine)
     CYoteiIns dialog(&m_owner);
     const int result = Run(dialog, [&](CYoteiIns* d) {
         auto* detail = Item<CEdit>(d, IDC_DETAIL);
-        Retype(detail, QStringLiteral("上"));
+        RetypeText(detail, QStringLiteral("上"));
         QTest::keyClick(detail, Qt::Key_Return);
-        Type(detail, QStringLiteral("下"));
+        TypeText(detail, QStringLiteral("下"));
         EXPECT_TRUE(d->isVisible()) << "Enter in the detail closed the dialog";
         if (d->isVisible())
             QTest::keyClick(Item<CLineEdit>(d, IDC_PLAN), Qt::Key_Return);

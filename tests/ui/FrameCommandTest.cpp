@@ -10,6 +10,7 @@
 #include "platform/ui/Controls.h"
 #include "platform/ui/View.h"
 #include "resources/Resource.h"
+#include "view/TavrinoView.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -29,34 +30,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-COleDateTime Day(int year, int month, int day) {
-    COleDateTime date;
-    date.SetDateTime(year, month, day, 0, 0, 0);
-    return date;
-}
-
-void WriteBook(const QString& path, const COleDateTime& date, const QString& plan) {
-    CTavrinoDoc doc;
-    doc.SelectDay(date);
-    doc.SetPlan(0, plan);
-    doc.CommitCurrentDay();
-    ASSERT_TRUE(doc.OnSaveDocument(path)) << path.toStdString();
-}
-
-QString StoredPlan(const CTavrinoDoc* doc, const COleDateTime& date) {
-    for (const auto& day : doc->GetDays()) {
-        if (day->m_dayDate.DatePart() == date.DatePart())
-            return day->GetPlan(0);
-    }
-    return QStringLiteral("<no day>");
-}
-
-// Where pictures of the windows go when someone wants to look at them.
-QString ShotPath(const QString& name) {
-    const QString dir = qEnvironmentVariable("TAVRINO_SCREENSHOT_DIR");
-    return dir.isEmpty() ? QString() : QDir(dir).filePath(name);
-}
 
 // Runs action on the next popup menu once it is shown (QToolButton's menu runs its own loop).
 void OnNextPopup(std::function<void(QMenu*)> action) {
@@ -80,19 +53,14 @@ void RunEventLoop(int ms) {
     loop.exec();
 }
 
-class FrameTest : public ::testing::Test {
+class FrameTest : public PlannerAppTest {
 protected:
     void SetUp() override {
-        app = std::make_unique<CTavrinoApp>();
-        app->SetDocumentsFolder(folder.DocumentsFolder());
-        app->SetArguments({QStringLiteral("tavrino")});
-        ASSERT_TRUE(app->InitInstance());
-        frame = qobject_cast<CMainFrame*>(app->m_pMainWnd);
-        ASSERT_NE(frame, nullptr);
-        doc = static_cast<CTavrinoDoc*>(app->GetDocument());
-        view = qobject_cast<CFormView*>(frame->GetActiveView());
+        ASSERT_NO_FATAL_FAILURE(StartApp(QStringList{QStringLiteral("tavrino")}));
+        frame = Frame();
+        doc = Doc();
+        view = View();
         bar = frame->GetCommandBar();
-        ASSERT_NE(view, nullptr);
         ASSERT_NE(bar, nullptr);
         ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
         memo = qobject_cast<CEdit*>(view->GetDlgItem(IDC_MEMO));
@@ -110,8 +78,6 @@ protected:
         return cells.join(QLatin1Char('|'));
     }
 
-    TestProfileFolder folder;
-    std::unique_ptr<CTavrinoApp> app;
     CMainFrame* frame = nullptr;
     CTavrinoDoc* doc = nullptr;
     CFormView* view = nullptr;
@@ -242,8 +208,8 @@ TEST_F(FrameTest, ImageButtonsCommandsSizesAndStates) {
     EXPECT_FALSE(bar->GetButton(2)->isEnabled());
 
     // 日 and 月 do nothing.
-    WriteBook(folder.File(QStringLiteral("b.dat")), july7, QStringLiteral("会議"));
-    ASSERT_NE(app->OpenDocumentFile(folder.File(QStringLiteral("b.dat"))), nullptr);
+    WriteBook(m_profile.File(QStringLiteral("b.dat")), july7, QStringLiteral("会議"));
+    ASSERT_NE(m_app->OpenDocumentFile(m_profile.File(QStringLiteral("b.dat"))), nullptr);
     const QString listBefore = ListText();
     const QString memoBefore = memo->GetWindowText();
     QTest::mouseClick(bar->GetButton(5), Qt::LeftButton);
@@ -261,7 +227,7 @@ TEST_F(FrameTest, EachCommandHasItsOwner) {
         SCOPED_TRACE(id);
         EXPECT_TRUE(theView->OnCmdMsg(id, false));
         EXPECT_FALSE(doc->OnCmdMsg(id, false));
-        EXPECT_FALSE(app->OnCmdMsg(id, false));
+        EXPECT_FALSE(m_app->OnCmdMsg(id, false));
     }
     EXPECT_FALSE(theView->OnCmdMsg(57603, false));
     EXPECT_TRUE(doc->OnCmdMsg(57603, false));
@@ -269,7 +235,7 @@ TEST_F(FrameTest, EachCommandHasItsOwner) {
         SCOPED_TRACE(id);
         EXPECT_FALSE(theView->OnCmdMsg(id, false));
         EXPECT_FALSE(doc->OnCmdMsg(id, false));
-        EXPECT_TRUE(app->OnCmdMsg(id, false));
+        EXPECT_TRUE(m_app->OnCmdMsg(id, false));
         EXPECT_TRUE(frame->OnCmdMsg(id, false));
     }
     for (int id : {57634, 57635, 57637, 57643, 32806, 32807}) {
@@ -280,9 +246,9 @@ TEST_F(FrameTest, EachCommandHasItsOwner) {
 }
 
 TEST_F(FrameTest, OpenDialogFiltersCancelAndChoice) {
-    const QString book = folder.File(QStringLiteral("book.dat"));
+    const QString book = m_profile.File(QStringLiteral("book.dat"));
     WriteBook(book, july7, QStringLiteral("会議"));
-    const QString other = folder.File(QStringLiteral("book.txt"));
+    const QString other = m_profile.File(QStringLiteral("book.txt"));
     WriteBook(other, july7, QStringLiteral("別名"));
 
     // Cancel: nothing happens.
@@ -340,7 +306,7 @@ TEST_F(FrameTest, SaveCommandNamesUntitledBooksInTheDocumentsFolder) {
     doc->SetPlan(0, QStringLiteral("一"));
     doc->CommitCurrentDay();
     ASSERT_TRUE(frame->OnCmdMsg(57603, true));
-    const QString first = folder.DocumentsFolder() + QStringLiteral("/無題.dat");
+    const QString first = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_EQ(doc->GetPathName(), first);
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題.dat - Tavrino"));
@@ -350,7 +316,7 @@ TEST_F(FrameTest, SaveCommandNamesUntitledBooksInTheDocumentsFolder) {
     doc->CommitCurrentDay();
     ASSERT_TRUE(frame->OnCmdMsg(57603, true));
     EXPECT_EQ(doc->GetPathName(), first);
-    EXPECT_FALSE(QFileInfo::exists(folder.DocumentsFolder() + QStringLiteral("/無題1.dat")));
+    EXPECT_FALSE(QFileInfo::exists(m_profile.DocumentsFolder() + QStringLiteral("/無題1.dat")));
 
     // A new untitled book does not overwrite it.
     QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier);
@@ -359,7 +325,7 @@ TEST_F(FrameTest, SaveCommandNamesUntitledBooksInTheDocumentsFolder) {
     doc->SetPlan(0, QStringLiteral("三"));
     doc->CommitCurrentDay();
     ASSERT_TRUE(frame->OnCmdMsg(57603, true));
-    const QString second = folder.DocumentsFolder() + QStringLiteral("/無題1.dat");
+    const QString second = m_profile.DocumentsFolder() + QStringLiteral("/無題1.dat");
     EXPECT_EQ(doc->GetPathName(), second);
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題1.dat - Tavrino"));
     EXPECT_TRUE(QFileInfo(first).isFile());
@@ -427,9 +393,9 @@ TEST_F(FrameTest, PasteKeyPastesNothingInTheEntryDialog) {
 }
 
 TEST_F(FrameTest, CtrlNWithAnUnmodifiedBookStartsNewAtOnce) {
-    const QString book = folder.File(QStringLiteral("book.dat"));
+    const QString book = m_profile.File(QStringLiteral("book.dat"));
     WriteBook(book, july7, QStringLiteral("会議"));
-    ASSERT_NE(app->OpenDocumentFile(book), nullptr);
+    ASSERT_NE(m_app->OpenDocumentFile(book), nullptr);
     ASSERT_EQ(frame->windowTitle(), QStringLiteral("book.dat - Tavrino"));
     memo->setFocus();
     QTest::keyClick(memo, Qt::Key_N, Qt::ControlModifier);

@@ -1,13 +1,30 @@
 #pragma once
 
+#include "app/MainFrame.h"
+#include "app/TavrinoApp.h"
+#include "platform/core/OleDateTime.h"
+
 #include <QApplication>
+#include <QByteArray>
+#include <QJsonObject>
+#include <QRect>
 #include <QSettings>
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <gtest/gtest.h>
 #include <memory>
+#include <optional>
+
+class CCommandBar;
+class CEdit;
+class CListCtrl;
+class CTavrinoDoc;
+class CTavrinoView;
+class QMenu;
 
 // Runs action on the next modal window (a message box or a dialog) once it is shown. The
 // action must close it, or the code under test never returns.
@@ -53,3 +70,64 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// The planner started on a TestProfileFolder of the test's own, with its main parts at hand.
+class PlannerAppTest : public ::testing::Test {
+protected:
+    // Starts a new application object. The command line and the platform kind are set only when
+    // given; otherwise the application keeps its own.
+    void StartApp(const std::optional<QStringList>& arguments = std::nullopt,
+                  std::optional<PlatformKind> kind = std::nullopt);
+
+    CMainFrame* Frame() const;
+    CTavrinoView* View() const;
+    CTavrinoDoc* Doc() const;
+    CListCtrl* List() const;
+    CEdit* Memo() const;
+
+    TestProfileFolder m_profile;
+    std::unique_ptr<CTavrinoApp> m_app;
+};
+
+// Types text as key presses; characters without a key of their own come as the text of a key
+// press, as an input method commits them.
+void TypeText(QWidget* field, const QString& text);
+
+// Replaces a field's text the way a user does: select everything, then type.
+void RetypeText(QWidget* field, const QString& text);
+
+// Clicks through the open menus along path, each item once its menu has popped up.
+class MenuClicker {
+public:
+    explicit MenuClicker(QStringList path);
+    bool Done() const { return m_step == m_path.size(); }
+
+private:
+    QStringList m_path;
+    QTimer m_timer;
+    QMenu* m_clicked = nullptr;
+    int m_step = 0;
+    int m_elapsed = 0;
+};
+
+// Opens the command bar's menu with a click and walks path through it, e.g. {"データ挿入",
+// "時刻データ"}; true when every item was clicked.
+bool ClickMenu(CCommandBar* bar, const QStringList& path);
+
+// Left, top, right and bottom in the platform's inclusive-exclusive form.
+QRect Ltrb(int left, int top, int right, int bottom);
+
+// Where pictures of the windows go when someone wants to look at them (TAVRINO_SCREENSHOT_DIR);
+// empty when nobody does.
+QString ShotPath(const QString& name);
+
+// Books on disk, written and read by the core.
+COleDateTime Day(int year, int month, int day);
+// A book with one day whose first plan is the given text.
+void WriteBook(const QString& path, const COleDateTime& date, const QString& plan);
+QByteArray ReadBytes(const QString& path);
+// The plan of row 0 stored for the date, or a marker when the day is not in the book.
+QString StoredPlan(const CTavrinoDoc* doc, const COleDateTime& date);
+
+// The book tool's JSON dump of a book file, from a process of its own.
+void DumpBook(const QString& path, QJsonObject* json);

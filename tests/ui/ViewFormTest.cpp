@@ -1,6 +1,7 @@
 // The form on real widgets: its three controls, the tab order, the initial update and the
 // layout of the list and the memo for portrait, landscape and degenerate client areas.
 
+#include "UiTestSupport.h"
 #include "document/TavrinoDoc.h"
 #include "platform/ui/Controls.h"
 #include "resources/Resource.h"
@@ -18,11 +19,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Windows' RECT form: left, top, right, bottom (right and bottom outside).
-QRect Ltrb(int left, int top, int right, int bottom) {
-    return QRect(QPoint(left, top), QPoint(right - 1, bottom - 1));
-}
 
 void ResizeClient(QWidget& view, int width, int height) {
     view.resize(width, height);

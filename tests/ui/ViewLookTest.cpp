@@ -18,19 +18,6 @@
 
 namespace {
 
-// Types text as key presses; characters beyond ASCII come as key events carrying their text,
-// as an input method's committed characters would.
-void TypeText(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80) {
-            QTest::keyClick(widget, char(ch.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), {});
-            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), {});
-        }
-    }
-}
-
 void SaveShot(QWidget* window, const QString& name) {
     const QString folder = qEnvironmentVariable("TAVRINO_SHOT_DIR");
     if (folder.isEmpty())
@@ -48,13 +35,12 @@ void SetViewClientSize(CFrameWnd* frame, QWidget* view, const QSize& size) {
 
 } // namespace
 
-TEST(ViewLookTest, MainWindowInPortraitAndLandscape) {
-    TestProfileFolder profile;
-    CTavrinoApp app;
-    app.SetDocumentsFolder(profile.DocumentsFolder());
-    ASSERT_TRUE(app.InitInstance());
-    CFrameWnd* frame = app.m_pMainWnd;
-    auto* view = qobject_cast<CTavrinoView*>(frame->GetActiveView());
+using ViewLookTest = PlannerAppTest;
+
+TEST_F(ViewLookTest, MainWindowInPortraitAndLandscape) {
+    StartApp();
+    CFrameWnd* frame = Frame();
+    CTavrinoView* view = View();
     ASSERT_NE(view, nullptr);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(frame));
     frame->activateWindow();

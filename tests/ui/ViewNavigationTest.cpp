@@ -20,40 +20,19 @@
 
 namespace {
 
-// Types text as key presses; characters beyond ASCII come as key events carrying their text,
-// as an input method's committed characters would.
-void TypeText(QWidget* widget, const QString& text) {
-    for (const QChar ch : text) {
-        if (ch.unicode() < 0x80) {
-            QTest::keyClick(widget, char(ch.unicode()));
-        } else {
-            QTest::sendKeyEvent(QTest::Press, widget, Qt::Key_unknown, QString(ch), {});
-            QTest::sendKeyEvent(QTest::Release, widget, Qt::Key_unknown, QString(ch), {});
-        }
-    }
-}
-
 COleDateTime Day(const QDate& date) {
     return COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
 }
 
-class ViewNavigationTest : public ::testing::Test {
+class ViewNavigationTest : public PlannerAppTest {
 protected:
     void SetUp() override {
-        m_app.SetDocumentsFolder(m_profile.DocumentsFolder());
-        ASSERT_TRUE(m_app.InitInstance());
-        m_frame = m_app.m_pMainWnd;
-        ASSERT_NE(m_frame, nullptr);
-        m_view = qobject_cast<CTavrinoView*>(m_frame->GetActiveView());
-        ASSERT_NE(m_view, nullptr);
-        m_frame->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        ASSERT_NO_FATAL_FAILURE(StartApp());
+        Frame()->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
     }
 
-    CTavrinoDoc* Doc() const { return static_cast<CTavrinoDoc*>(m_app.GetDocument()); }
-    CDateTimeCtrl* Picker() const { return m_view->m_datePicker; }
-    CListCtrl* List() const { return m_view->m_listCtrl; }
-    CEdit* Memo() const { return m_view->m_memoEdit; }
+    CDateTimeCtrl* Picker() const { return View()->m_datePicker; }
 
     // Stores a day straight into the book, as an earlier session would have, and leaves the
     // book unmodified and the working day on today.
@@ -98,10 +77,6 @@ protected:
     // A neighbouring day the arrow keys reach without leaving the month.
     const QDate m_other = m_today.day() > 1 ? m_today.addDays(-1) : m_today.addDays(1);
     const bool m_otherIsUp = m_today.day() == 1;
-    TestProfileFolder m_profile;
-    CTavrinoApp m_app;
-    CFrameWnd* m_frame = nullptr;
-    CTavrinoView* m_view = nullptr;
 };
 
 } // namespace
@@ -163,7 +138,7 @@ TEST_F(ViewNavigationTest, ArrowKeysAndTypingInThePickerSelectDays) {
 
 TEST_F(ViewNavigationTest, GoingAwayAndBackStoresNothing) {
     StoreInBook(m_today, QStringLiteral("A"), QStringLiteral("Aのメモ"));
-    m_view->ShowDay();
+    View()->ShowDay();
     QSignalSpy memoChanges(Memo(), &CEdit::change);
 
     StepPickerDay(m_otherIsUp);
@@ -205,7 +180,7 @@ TEST_F(ViewNavigationTest, EveryMemoKeystrokeStoresTheWholeDay) {
     EXPECT_TRUE(Doc()->IsModified());
 
     // The list's cells go along with the memo.
-    m_view->SetCellText(2, 1, QStringLiteral("cell"));
+    View()->SetCellText(2, 1, QStringLiteral("cell"));
     Doc()->SetModifiedFlag(false);
     TypeText(Memo(), QStringLiteral("メ"));
     EXPECT_EQ(Doc()->GetDays()[0]->GetPlan(1), QStringLiteral("cell"));
@@ -236,17 +211,17 @@ TEST_F(ViewNavigationTest, SelectionStaysOnTheSameItemsAcrossDays) {
     ASSERT_EQ(Picker()->date(), m_other);
     for (int item = 0; item < 11; ++item)
         EXPECT_EQ(List()->IsItemSelected(item), item == 2 || item == 9) << item;
-    EXPECT_EQ(m_view->GetSelectedRow(), 2);
+    EXPECT_EQ(View()->GetSelectedRow(), 2);
 }
 
 TEST_F(ViewNavigationTest, ViewDayAndViewMonthChangeNothing) {
     StoreInBook(m_today, QStringLiteral("予定"), QStringLiteral("メモ"));
-    m_view->ShowDay();
+    View()->ShowDay();
     const QRect cell = List()->visualRect(List()->model()->index(1, 0));
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, cell.center());
     const auto snapshot = [this] {
         QStringList state{
-            Picker()->text(), Memo()->GetWindowText(), QString::number(m_view->GetSelectedRow()),
+            Picker()->text(), Memo()->GetWindowText(), QString::number(View()->GetSelectedRow()),
             QString::number(Doc()->GetDays().size()), QString::number(Doc()->IsModified())};
         for (int item = 0; item < List()->GetItemCount(); ++item) {
             for (int column = 0; column < 3; ++column)
@@ -256,8 +231,8 @@ TEST_F(ViewNavigationTest, ViewDayAndViewMonthChangeNothing) {
     };
     const QStringList before = snapshot();
     for (int command : {ID_VIEW_DAY, ID_VIEW_MONTH}) {
-        EXPECT_TRUE(m_frame->OnCmdMsg(command, false)) << command;
-        EXPECT_TRUE(m_frame->OnCmdMsg(command, true)) << command;
+        EXPECT_TRUE(Frame()->OnCmdMsg(command, false)) << command;
+        EXPECT_TRUE(Frame()->OnCmdMsg(command, true)) << command;
         EXPECT_EQ(snapshot(), before) << command;
     }
 }
@@ -280,7 +255,7 @@ TEST_F(ViewNavigationTest, OpeningABookShowsItsToday) {
     StepPickerDay(m_otherIsUp);
     ASSERT_EQ(Picker()->date(), m_other);
 
-    ASSERT_NE(m_app.OpenDocumentFile(path), nullptr);
+    ASSERT_NE(m_app->OpenDocumentFile(path), nullptr);
     EXPECT_EQ(Picker()->date(), m_today);
     EXPECT_EQ(Doc()->GetCurrentDay().m_dayDate, Day(m_today));
     EXPECT_EQ(List()->GetItemText(0, 1), QStringLiteral("今日の見出し"));
