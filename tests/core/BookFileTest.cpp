@@ -1,3 +1,4 @@
+#include "CoreTestSupport.h"
 #include "document/TavrinoDoc.h"
 #include "platform/core/Archive.h"
 #include "platform/core/Exceptions.h"
@@ -23,62 +24,6 @@
 
 namespace {
 
-// Little-endian bytes of a book file, built by hand so the tests do not trust the writer.
-struct Bytes {
-    QByteArray b;
-    Bytes& hex(const char* h) {
-        b += QByteArray::fromHex(h);
-        return *this;
-    }
-    template <typename T>
-    Bytes& le(T v) {
-        v = qToLittleEndian(v);
-        b.append(reinterpret_cast<const char*>(&v), sizeof v);
-        return *this;
-    }
-    Bytes& u32(quint32 v) { return le(v); }
-    Bytes& date(double v, quint32 status = 0) {
-        quint64 bits;
-        std::memcpy(&bits, &v, 8);
-        return u32(status).le(bits);
-    }
-    // The short UTF-16 form; longer strings are built with hex().
-    Bytes& str(const QString& s) {
-        hex("FFFEFF").le(quint8(s.size()));
-        for (QChar c : s)
-            le(c.unicode());
-        return *this;
-    }
-    // A record whose memo is given and whose other 32 strings are empty.
-    Bytes& record(double d, const QString& memo = QString(), quint32 status = 0) {
-        date(d, status);
-        for (int i = 0; i < 32; ++i)
-            str(QString());
-        return str(memo);
-    }
-    operator QByteArray() const { return b; }
-};
-
-class TestHost : public CDocumentHost {
-public:
-    PlatformKind GetPlatformKind() const override { return kind; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    int AskSaveChanges(const QString& text) override {
-        questions << text;
-        return answer;
-    }
-    bool CanAskUser() const override { return canAsk; }
-    CProfile* GetProfile() override { return profile.get(); }
-    QString GetDocumentsFolder() const override { return docs; }
-
-    PlatformKind kind = PlatformKind::Desktop;
-    bool canAsk = true;
-    int answer = IDNO;
-    QStringList messages, questions;
-    std::unique_ptr<CProfile> profile;
-    QString docs;
-};
-
 const QString kUnexpected = QStringLiteral("予期しないファイル形式です。");
 const QString kFailedToOpen = QStringLiteral("ドキュメントを開くことに失敗しました。");
 
@@ -92,13 +37,7 @@ protected:
         doc.SetHost(&host);
     }
 
-    QString Put(const QString& name, const QByteArray& data) {
-        const QString path = dir.filePath(name);
-        QFile f(path);
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        EXPECT_EQ(f.write(data), data.size());
-        return path;
-    }
+    QString Put(const QString& name, const QByteArray& data) { return PutFile(dir, name, data); }
     static QByteArray Slurp(const QString& path) {
         QFile f(path);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -120,12 +59,6 @@ protected:
         EXPECT_TRUE(doc.OnSaveDocument(path));
         return Slurp(path);
     }
-    std::vector<double> Dates() const {
-        std::vector<double> out;
-        for (const auto& d : doc.GetDays())
-            out.push_back(d->m_dayDate.GetValue());
-        return out;
-    }
     void AddDay(double date, const QString& memo) {
         doc.ResetCurrentDay(COleDateTime(date));
         doc.SetMemo(memo);
@@ -136,7 +69,7 @@ protected:
     }
 
     QTemporaryDir dir;
-    TestHost host;
+    RecordingHost host;
     CTavrinoDoc doc;
 };
 
@@ -145,14 +78,9 @@ TEST_F(BookFile, WorkedExampleByteForByte) {
     doc.SetTime(0, QStringLiteral("08"));
     doc.SetPlan(0, QStringLiteral("会議"));
     doc.CommitCurrentDay();
-    Bytes expected;
-    expected.hex("01000000 00000000 0000000020 88E340 FFFEFF00 FFFEFF00 FFFEFF02 30003800"
-                 "FFFEFF02 1A4F708B FFFEFF00");
-    for (int i = 0; i < 28; ++i)
-        expected.hex("FFFEFF00");
     const QByteArray written = SaveBytes();
     EXPECT_EQ(written.size(), 156);
-    EXPECT_EQ(written.toHex(), QByteArray(expected).toHex());
+    EXPECT_EQ(written.toHex(), WorkedExampleBook().toHex());
     EXPECT_FALSE(doc.IsModified());
 
     CTavrinoDoc back;
@@ -324,7 +252,7 @@ TEST_F(BookFile, OpeningReplacesTheBook) {
     const QString b = Put(QStringLiteral("b.dat"), Bytes().u32(1).record(2.0));
     ASSERT_TRUE(doc.OnOpenDocument(a));
     ASSERT_TRUE(doc.OnOpenDocument(b));
-    EXPECT_EQ(Dates(), (std::vector<double>{2.0}));
+    EXPECT_EQ(Dates(doc), (std::vector<double>{2.0}));
     EXPECT_EQ(Recent(), QFileInfo(b).absoluteFilePath());
     doc.OnNewDocument();
     EXPECT_TRUE(doc.GetDays().empty());
@@ -337,7 +265,7 @@ TEST_F(BookFile, OpeningReplacesTheBook) {
                                .record(40005.0, QStringLiteral("second"))
                                .record(40001.0, QStringLiteral("one"));
     EXPECT_EQ(OpenBytes(odd, true), QString());
-    EXPECT_EQ(Dates(), (std::vector<double>{40010.0, 40005.0, 40005.0, 40001.0}));
+    EXPECT_EQ(Dates(doc), (std::vector<double>{40010.0, 40005.0, 40005.0, 40001.0}));
     doc.SelectDay(COleDateTime(40005.0));
     EXPECT_EQ(doc.GetMemo(), QStringLiteral("first"));
     doc.SelectDay(COleDateTime(40001.0));
@@ -358,7 +286,7 @@ TEST_F(BookFile, FailedReadLeavesTheOpenBookAsItWas) {
     for (const QByteArray& bad : {QByteArray(Bytes().u32(3).record(1.0).record(2.0).hex("00")),
                                   QByteArray(Bytes().u32(1).date(1.0).hex("FF FFFF 00000080"))}) {
         EXPECT_NE(OpenBytes(bad, false), QString());
-        EXPECT_EQ(Dates(), (std::vector<double>{40001.0, 40002.0, 40003.0}));
+        EXPECT_EQ(Dates(doc), (std::vector<double>{40001.0, 40002.0, 40003.0}));
         EXPECT_EQ(doc.GetPathName(), QFileInfo(good).absoluteFilePath());
         EXPECT_EQ(doc.GetTitle(), QStringLiteral("good.dat"));
         EXPECT_TRUE(doc.IsModified());

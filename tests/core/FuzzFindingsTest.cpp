@@ -1,6 +1,7 @@
 // Damaged and unusual book files met while fuzzing the reader, with what opening them must give:
 // the message shown (or success), the open book untouched on failure, and no crash.
 
+#include "CoreTestSupport.h"
 #include "document/TavrinoDoc.h"
 #include "platform/core/Document.h"
 
@@ -18,24 +19,12 @@ namespace {
 const QString kUnexpectedFormat = QStringLiteral("予期しないファイル形式です。");
 const QString kFailedToOpen = QStringLiteral("ドキュメントを開くことに失敗しました。");
 
-class RecordingHost : public CDocumentHost {
-public:
-    PlatformKind GetPlatformKind() const override { return PlatformKind::Desktop; }
-    void ShowMessage(const QString& text) override { messages << text; }
-    int AskSaveChanges(const QString&) override { return 0; }
-    QStringList messages;
-};
-
 QByteArray U32(quint32 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
+    return Bytes().u32(v);
 }
 
 QByteArray U64(quint64 v) {
-    QByteArray b(8, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
+    return Bytes().le(v);
 }
 
 QByteArray Hex(const char* hex) {
@@ -43,15 +32,6 @@ QByteArray Hex(const char* hex) {
 }
 
 const QByteArray kEmptyWide = Hex("fffeff00");
-
-// One day, 7 July 2009, row 0 "08" / "会議", everything else empty: 156 bytes.
-QByteArray WorkedExample() {
-    QByteArray b = Hex("01000000 00000000 0000000020 88E340 FFFEFF00 FFFEFF00 FFFEFF02 30003800"
-                       "FFFEFF02 1A4F708B FFFEFF00");
-    for (int i = 0; i < 27; ++i)
-        b += kEmptyWide;
-    return b + kEmptyWide;
-}
 
 // A one-record book whose heading is the given string encoding and whose other 32 strings are
 // empty: what the hostile lengths below are wrapped in.
@@ -72,11 +52,7 @@ struct Outcome {
 class FuzzFindings : public ::testing::Test {
 protected:
     Outcome Open(const QByteArray& bytes) {
-        const QString path = dir.filePath(QStringLiteral("book.dat"));
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        EXPECT_EQ(file.write(bytes), bytes.size());
-        file.close();
+        const QString path = PutFile(dir, QStringLiteral("book.dat"), bytes);
 
         RecordingHost host;
         CTavrinoDoc doc;
@@ -145,7 +121,7 @@ TEST_F(FuzzFindings, LengthsJustBelowTwoGigabytesThatRunPastTheEndAreUnexpectedF
 }
 
 TEST_F(FuzzFindings, EveryCutOfAGoodFileIsUnexpectedFormatAndAnEmptyFileIsAnEmptyBook) {
-    const QByteArray full = WorkedExample();
+    const QByteArray full = WorkedExampleBook();
     ASSERT_EQ(full.size(), 156);
     for (int length = 1; length < full.size(); ++length) {
         SCOPED_TRACE(length);
@@ -173,10 +149,10 @@ TEST_F(FuzzFindings, RecordCountsTakenAsNegativeReadNothingWhateverFollows) {
         EXPECT_EQ(out.days, 0u);
     }
     // 80000000 is the last count that is read: the one record present is not enough.
-    ExpectFailure(U32(0x80000000u) + WorkedExample().mid(4), kUnexpectedFormat);
-    ExpectFailure(U32(0x7FFFFFFFu) + WorkedExample().mid(4), kUnexpectedFormat);
+    ExpectFailure(U32(0x80000000u) + WorkedExampleBook().mid(4), kUnexpectedFormat);
+    ExpectFailure(U32(0x7FFFFFFFu) + WorkedExampleBook().mid(4), kUnexpectedFormat);
     // Two records announced, one present, then stray bytes: nothing of it is taken.
-    ExpectFailure(U32(2) + WorkedExample().mid(4) + Hex("0000"), kUnexpectedFormat);
+    ExpectFailure(U32(2) + WorkedExampleBook().mid(4) + Hex("0000"), kUnexpectedFormat);
 }
 
 TEST_F(FuzzFindings, OddStatusesAndTinyDatesOfNarrowRecordsSurviveARoundTrip) {

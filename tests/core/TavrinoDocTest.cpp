@@ -1,4 +1,5 @@
 #include "document/TavrinoDoc.h"
+#include "CoreTestSupport.h"
 #include "platform/core/Exceptions.h"
 
 #include <gtest/gtest.h>
@@ -17,13 +18,6 @@ void Store(CTavrinoDoc& doc, double date, const QString& memo = QString()) {
     day->m_dayDate = COleDateTime(date);
     day->m_dayMemo = memo;
     doc.m_days.push_back(std::move(day));
-}
-
-std::vector<double> Dates(const CTavrinoDoc& doc) {
-    std::vector<double> out;
-    for (const auto& d : doc.GetDays())
-        out.push_back(d->m_dayDate.GetValue());
-    return out;
 }
 
 bool IsEmptyDay(const CYoteiDay& d) {
