@@ -1,5 +1,6 @@
 // The book tool run as a program on real files, and its JSON and export pieces on their own.
 
+#include "../core/CoreTestSupport.h"
 #include "document/BookFile.h"
 #include "platform/core/Archive.h"
 #include "tools/book/BookExport.h"
@@ -80,23 +81,6 @@ double FromBits(quint64 bits) {
     return v;
 }
 
-// 7 July 2009, row 0 "08" / "会議", everything else empty: the planner's own 156 bytes.
-QByteArray WorkedExample() {
-    QByteArray hex = "01000000"
-                     "00000000"
-                     "000000002088E340"
-                     "FFFEFF00"
-                     "FFFEFF00"
-                     "FFFEFF023000"
-                     "3800"
-                     "FFFEFF021A4F708B"
-                     "FFFEFF00";
-    for (int i = 0; i < 27; ++i)
-        hex += "FFFEFF00";
-    hex += "FFFEFF00";
-    return QByteArray::fromHex(hex);
-}
-
 class BookToolTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(dir.isValid()); }
@@ -106,7 +90,7 @@ protected:
 };
 
 TEST_F(BookToolTest, WorkedExampleDumpsExactlyAndBuildsBackByteForByte) {
-    const QByteArray bytes = WorkedExample();
+    const QByteArray bytes = WorkedExampleBook();
     ASSERT_EQ(bytes.size(), 156);
     WriteAll(Path("book.dat"), bytes);
 
@@ -286,7 +270,7 @@ TEST_F(BookToolTest, CheckSummarisesOddities) {
 }
 
 TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone) {
-    WriteAll(Path("book.dat"), WorkedExample());
+    WriteAll(Path("book.dat"), WorkedExampleBook());
     struct Case {
         const char* json;
         const char* where;
@@ -308,7 +292,7 @@ TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone)
         EXPECT_EQ(r.exitCode, 1) << c.json;
         EXPECT_TRUE(r.err.startsWith(Path("bad.json").toUtf8() + c.where))
             << c.json << " -> " << r.err.toStdString();
-        EXPECT_EQ(ReadAll(Path("book.dat")), WorkedExample()) << c.json;
+        EXPECT_EQ(ReadAll(Path("book.dat")), WorkedExampleBook()) << c.json;
     }
 
     // More than ten rows, pointing at the eleventh.
@@ -338,7 +322,7 @@ TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone)
 }
 
 TEST_F(BookToolTest, ReadingNeverTouchesTheProfile) {
-    WriteAll(Path("book.dat"), WorkedExample());
+    WriteAll(Path("book.dat"), WorkedExampleBook());
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
