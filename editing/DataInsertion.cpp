@@ -1,5 +1,6 @@
 // The fill-in commands of the view: ready-made labels for the time column and the heading.
 
+#include "document/YoteiDay.h"
 #include "view/TavrinoView.h"
 
 namespace {
@@ -9,7 +10,7 @@ void FillTimes(CTavrinoView& view, const QString& heading, const QString& source
     view.UpdateData(true);
     view.SetCellText(0, 0, QString());
     view.SetCellText(0, 1, heading);
-    for (int row = 0; row < 10; ++row)
+    for (int row = 0; row < CYoteiDay::kRows; ++row)
         view.SetCellText(row + 1, 0, source.mid(row * width, width));
     view.UpdateData(false);
     view.StoreDay();

@@ -6,6 +6,15 @@
 #include "resources/Resource.h"
 #include "view/TavrinoView.h"
 
+namespace {
+// The dialog's three texts into the item's cells, all three whether changed or not.
+void WriteRow(CTavrinoView& view, int item, const CYoteiIns& dialog) {
+    view.SetCellText(item, 0, dialog.m_time);
+    view.SetCellText(item, 1, dialog.m_plan);
+    view.SetCellText(item, 2, dialog.m_detail);
+}
+} // namespace
+
 void CTavrinoView::OnListKeyDown(int virtualKey) {
     if (virtualKey == VK_RETURN)
         OnRowEdit();
@@ -33,9 +42,7 @@ void CTavrinoView::OnRowEdit() {
         dialog.m_plan = m_listCtrl->GetItemText(selected, 1);
         dialog.m_detail = m_listCtrl->GetItemText(selected, 2);
         if (dialog.DoModal() == IDOK) {
-            SetCellText(selected, 0, dialog.m_time);
-            SetCellText(selected, 1, dialog.m_plan);
-            SetCellText(selected, 2, dialog.m_detail);
+            WriteRow(*this, selected, dialog);
         }
     }
     EndRowCommand();
@@ -50,9 +57,7 @@ void CTavrinoView::OnRowInsert() {
             // The last row falls off; the rows from the selected one move down by one.
             m_listCtrl->DeleteItem(count - 1);
             InsertRow(selected);
-            SetCellText(selected, 0, dialog.m_time);
-            SetCellText(selected, 1, dialog.m_plan);
-            SetCellText(selected, 2, dialog.m_detail);
+            WriteRow(*this, selected, dialog);
         }
     }
     EndRowCommand();

@@ -54,7 +54,7 @@ public:
 private:
     void Poll() {
         auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible())
+        if (!box || !box->isVisible() || !box->isActiveWindow())
             return;
         SeenBox record;
         record.text = box->text();

@@ -31,7 +31,7 @@ public:
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible())
+            if (!modal || !modal->isVisible() || !modal->isActiveWindow())
                 return;
             if (auto* box = qobject_cast<QMessageBox*>(modal)) {
                 texts.append(box->text());

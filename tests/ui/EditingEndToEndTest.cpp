@@ -30,7 +30,7 @@ public:
         m_timer.setInterval(10);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible())
+            if (!modal || !modal->isVisible() || !modal->isActiveWindow())
                 return;
             m_timer.stop();
             ++m_count;

@@ -28,7 +28,7 @@ public:
         m_timer.setInterval(5);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             QWidget* modal = QApplication::activeModalWidget();
-            if (m_busy || !modal || !modal->isVisible())
+            if (m_busy || !modal || !modal->isVisible() || !modal->isActiveWindow())
                 return;
             m_busy = true;
             ++m_count;

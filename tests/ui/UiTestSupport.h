@@ -26,7 +26,8 @@ class CTavrinoDoc;
 class CTavrinoView;
 class QMenu;
 
-// Runs action on the next modal window (a message box or a dialog) once it is shown. The
+// Runs action on the next modal window (a message box or a dialog) once it is shown and active
+// (the input focus is settled only then). The
 // action must close it, or the code under test never returns.
 inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
     auto* timer = new QTimer;
@@ -35,7 +36,7 @@ inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 50
     QObject::connect(timer, &QTimer::timeout, [timer, action, elapsed, timeoutMs] {
         *elapsed += 10;
         QWidget* modal = QApplication::activeModalWidget();
-        if ((modal && modal->isVisible()) || *elapsed > timeoutMs) {
+        if ((modal && modal->isVisible() && modal->isActiveWindow()) || *elapsed > timeoutMs) {
             timer->stop();
             timer->deleteLater();
             if (modal)
