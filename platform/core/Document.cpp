@@ -67,21 +67,23 @@ void CDocument::ShowMessage(const QString& text) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-void CDocument::ReportSaveLoadException(const QString& path, const CException* e, bool saving,
-                                        int defaultId) {
-    QString text;
+QString CDocument::SaveLoadExceptionText(const QString& path, const CException* e, bool saving,
+                                         int defaultId) {
     if (const auto* fe = dynamic_cast<const CFileException*>(e)) {
         CFileException named = *fe;
         if (named.m_strFileName.isEmpty())
             named.m_strFileName = path;
-        text = named.GetErrorMessage();
-    } else if (const auto* ae = dynamic_cast<const CArchiveException*>(e);
-               ae && !saving && ae->m_cause == CArchiveException::endOfFile) {
-        text = LoadString(AFX_IDP_FILE_UNEXPECTED_FORMAT);
-    } else {
-        text = LoadString(defaultId);
+        return named.GetErrorMessage();
     }
-    ShowMessage(text);
+    if (const auto* ae = dynamic_cast<const CArchiveException*>(e);
+        ae && !saving && ae->m_cause == CArchiveException::endOfFile)
+        return LoadString(AFX_IDP_FILE_UNEXPECTED_FORMAT);
+    return LoadString(defaultId);
+}
+
+void CDocument::ReportSaveLoadException(const QString& path, const CException* e, bool saving,
+                                        int defaultId) {
+    ShowMessage(SaveLoadExceptionText(path, e, saving, defaultId));
 }
 
 bool CDocument::OnOpenDocument(const QString& path) {

@@ -68,6 +68,10 @@ public:
     // The name an untitled book is first saved under: folder/title.dat, or title1.dat, ...
     static QString FreeNameInFolder(const QString& folder, const QString& title);
 
+    // The text shown for a failure while reading (saving false) or writing a file.
+    static QString SaveLoadExceptionText(const QString& path, const CException* e, bool saving,
+                                         int defaultId);
+
 protected:
     void ReportSaveLoadException(const QString& path, const CException* e, bool saving,
                                  int defaultId);

@@ -38,20 +38,6 @@ QString PlannerOpenMessage(const QString& path) {
     return LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
 }
 
-// What the planner's document shows for a failed load, for input it cannot open again.
-QString LoadFailureText(const QString& path, const CException& e) {
-    if (const auto* fe = dynamic_cast<const CFileException*>(&e)) {
-        CFileException named = *fe;
-        if (named.m_strFileName.isEmpty())
-            named.m_strFileName = path;
-        return named.GetErrorMessage();
-    }
-    if (const auto* ae = dynamic_cast<const CArchiveException*>(&e);
-        ae && ae->m_cause == CArchiveException::endOfFile)
-        return LoadString(AFX_IDP_FILE_UNEXPECTED_FORMAT);
-    return LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
-}
-
 } // namespace
 
 ReadResult Read(const QString& path) {
@@ -61,13 +47,11 @@ ReadResult Read(const QString& path) {
         result.message = PlannerOpenMessage(path);
         return result;
     }
-    // A pipe tells no size and cannot be read twice: take all of it first and report its
-    // damage here, with the texts the planner picks.
-    const bool piped = file.isSequential();
+    // A pipe tells no size: take all of it first, as the planner does.
     QByteArray pipedBytes;
     QBuffer buffer(&pipedBytes);
     QIODevice* device = &file;
-    if (piped) {
+    if (file.isSequential()) {
         pipedBytes = file.readAll();
         buffer.open(QIODevice::ReadOnly);
         device = &buffer;
@@ -86,10 +70,10 @@ ReadResult Read(const QString& path) {
         result.trailingBytes = ar.BytesRemaining();
         result.ok = true;
     } catch (const CException& e) {
-        result.message = piped ? LoadFailureText(path, e) : PlannerOpenMessage(path);
-    } catch (const std::bad_alloc&) {
         result.message =
-            piped ? LoadFailureText(path, CMemoryException()) : PlannerOpenMessage(path);
+            CDocument::SaveLoadExceptionText(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+    } catch (const std::bad_alloc&) {
+        result.message = LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
     }
     return result;
 }
