@@ -23,6 +23,14 @@ QString CDocumentHost::DefaultDocumentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
 }
 
+QString CDocumentHost::GetDataFolder() const {
+    return DefaultDataFolder();
+}
+
+QString CDocumentHost::DefaultDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+}
+
 namespace {
 
 // Why a file could not be opened, from errno right after the attempt and from what is on disk.

@@ -27,6 +27,9 @@ public:
     // The personal documents folder, where an untitled book is saved.
     virtual QString GetDocumentsFolder() const;
     static QString DefaultDocumentsFolder();
+    // The per-user application data folder, where backups and recovery journals are kept.
+    virtual QString GetDataFolder() const;
+    static QString DefaultDataFolder();
 };
 
 // The document base: path, title, modified flag, opening, saving and the question before the
