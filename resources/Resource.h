@@ -1,16 +1,9 @@
 #pragma once
 
-// Resource and command identifiers of the program.
+// Resource and command identifiers of the program. The framework's own (its standard commands,
+// IDOK, IDYES, ...) are the framework's and come with it.
 
-// Framework commands.
-constexpr int ID_FILE_NEW = 57600;
-constexpr int ID_FILE_OPEN = 57601;
-constexpr int ID_FILE_SAVE = 57603;
-constexpr int ID_EDIT_COPY = 57634;
-constexpr int ID_EDIT_CUT = 57635;
-constexpr int ID_EDIT_PASTE = 57637;
-constexpr int ID_EDIT_UNDO = 57643;
-constexpr int ID_APP_ABOUT = 57664;
+#include "platform/core/FrameworkIds.h"
 
 // The program's own commands.
 constexpr int ID_ROW_EDIT = 32778;
@@ -37,10 +30,3 @@ constexpr int IDC_PLAN = 1004;
 constexpr int IDC_DETAIL = 1005;
 constexpr int IDC_VERSION = 202;
 constexpr int IDC_NOTICE = 203;
-constexpr int AFX_IDW_TOOLBAR = 59392;
-
-// Dialog results and message-box answers.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;

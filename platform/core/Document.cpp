@@ -2,8 +2,8 @@
 
 #include "platform/core/Archive.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FrameworkIds.h"
 #include "platform/core/StringTable.h"
-#include "resources/Resource.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -1,9 +1,9 @@
 #include "platform/ui/Dialog.h"
 
+#include "platform/core/FrameworkIds.h"
 #include "platform/core/StringTable.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/MessageBox.h"
-#include "resources/Resource.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

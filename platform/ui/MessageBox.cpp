@@ -1,7 +1,7 @@
 #include "platform/ui/MessageBox.h"
 
+#include "platform/core/FrameworkIds.h"
 #include "platform/core/StringTable.h"
-#include "resources/Resource.h"
 
 #include <QApplication>
 #include <QMessageBox>

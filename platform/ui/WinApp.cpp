@@ -1,12 +1,12 @@
 #include "platform/ui/WinApp.h"
 
+#include "platform/core/FrameworkIds.h"
 #include "platform/core/Profile.h"
 #include "platform/core/StringTable.h"
 #include "platform/ui/FileDialog.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/MessageBox.h"
 #include "platform/ui/SingleDocTemplate.h"
-#include "resources/Resource.h"
 
 #include <QApplication>
 #include <QDir>

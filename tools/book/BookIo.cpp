@@ -3,8 +3,8 @@
 #include "document/TavrinoDoc.h"
 #include "platform/core/Archive.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FrameworkIds.h"
 #include "platform/core/StringTable.h"
-#include "resources/Resource.h"
 
 #include <QBuffer>
 #include <QFile>
