@@ -41,6 +41,9 @@ void CTavrinoView::OnRowEdit() {
         dialog.m_time = m_listCtrl->GetItemText(selected, 0);
         dialog.m_plan = m_listCtrl->GetItemText(selected, 1);
         dialog.m_detail = m_listCtrl->GetItemText(selected, 2);
+        // The heading row's time is never stored: nothing typed there may look kept.
+        if (selected == 0)
+            dialog.GetDlgItem(IDC_TIME)->setEnabled(false);
         if (dialog.DoModal() == IDOK) {
             WriteRow(*this, selected, dialog);
         }

@@ -81,7 +81,8 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
 CDocument* CWinApp::OpenDocumentFile(const QString& path) {
     if (!m_template)
         return nullptr;
-    QString name = path.trimmed();
+    // Only the quotes a shell puts around a path go: white space may be part of a file's name.
+    QString name = path;
     if (name.size() >= 2 && name.startsWith(QLatin1Char('"')) && name.endsWith(QLatin1Char('"')))
         name = name.mid(1, name.size() - 2);
     if (name.isEmpty())

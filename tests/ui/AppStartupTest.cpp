@@ -269,6 +269,24 @@ TEST_F(AppStartupTest, ReopeningTheOpenFileKeepsTheDocument) {
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(QLatin1Char('|')).toStdString();
 }
 
+// White space belongs to the name: a file whose name ends in a space is that file, quoted or not.
+TEST_F(AppStartupTest, NameEndingInASpaceOpensThatFile) {
+    const QString plain = m_profile.File(QStringLiteral("book.dat"));
+    const QString spaced = plain + QLatin1Char(' ');
+    WriteBook(plain, july7, QStringLiteral("無印"));
+    WriteBook(spaced, july7, QStringLiteral("空白"));
+    m_profile.Remember(spaced);
+    Start();
+    EXPECT_EQ(doc->GetPathName(), spaced);
+    EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("空白"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("book.dat  - Tavrino"));
+
+    ASSERT_EQ(m_app->OpenDocumentFile(plain), doc);
+    ASSERT_EQ(m_app->OpenDocumentFile(QLatin1Char('"') + spaced + QLatin1Char('"')), doc);
+    EXPECT_EQ(doc->GetPathName(), spaced);
+    EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("空白"));
+}
+
 TEST_F(AppStartupTest, BookSavedNewIsNotRemembered) {
     Start();
     doc->SelectDay(july7);

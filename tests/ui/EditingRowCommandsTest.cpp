@@ -67,6 +67,7 @@ struct Seen {
     QRect geometry;
     bool focusInPlan = false;
     bool isEntryDialog = false;
+    bool timeEnabled = false;
 };
 
 // Reads the dialog, types the answer into the three fields and closes with OK or キャンセル.
@@ -85,6 +86,7 @@ std::function<void(QWidget*)> Answer(Seen& seen, std::optional<Texts> typed, boo
         seen.texts = {time->text(), plan->text(), detail->toPlainText()};
         seen.geometry = dialog->geometry();
         seen.focusInPlan = QApplication::focusWidget() == plan;
+        seen.timeEnabled = time->isEnabled();
         if (typed) {
             RetypeText(time, typed->time);
             RetypeText(plan, typed->plan);
@@ -219,15 +221,16 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         EXPECT_EQ(seen.texts, before);
         EXPECT_EQ(seen.geometry, Frame()->geometry());
         EXPECT_TRUE(seen.focusInPlan);
+        EXPECT_TRUE(seen.timeEnabled);
         EXPECT_EQ(Items()[6], typed);
         EXPECT_EQ(StoredItems()[6], typed);
         EXPECT_TRUE(Doc()->IsModified());
     }
 }
 
-// The heading row can be edited: plan and detail become the heading and its detail; the time
-// shows in the heading row until the day is shown again and is never stored.
-TEST_F(EditingRowCommandsTest, EditOfTheHeadingRowChangesTheHeadingAndNeverStoresTheTime) {
+// The heading row can be edited: plan and detail become the heading and its detail. Its time is
+// never stored, so the time field is disabled and takes nothing typed into it.
+TEST_F(EditingRowCommandsTest, EditOfTheHeadingRowChangesTheHeadingWithTheTimeFieldDisabled) {
     SeedDay();
     ClickItem(0);
     Seen seen;
@@ -237,7 +240,9 @@ TEST_F(EditingRowCommandsTest, EditOfTheHeadingRowChangesTheHeadingAndNeverStore
         QTest::keyClick(List(), Qt::Key_Return);
     }
     EXPECT_EQ(seen.texts, Seeded(0));
-    EXPECT_EQ(Items()[0], typed);
+    EXPECT_FALSE(seen.timeEnabled);
+    EXPECT_TRUE(seen.focusInPlan);
+    EXPECT_EQ(Items()[0], (Texts{QString(), typed.plan, typed.detail}));
     EXPECT_EQ(Doc()->GetCurrentDay().GetHeading(), QStringLiteral("運動会"));
     EXPECT_EQ(Doc()->GetCurrentDay().GetHeadingDetail(), QStringLiteral("雨天延期"));
     std::vector<Texts> stored = StoredItems();
