@@ -10,7 +10,9 @@
 #include <QPixmap>
 
 // The images are compiled into the static UI library; register them before the first use.
-static void InitResources() { Q_INIT_RESOURCE(tavrino); }
+static void InitResources() {
+    Q_INIT_RESOURCE(tavrino);
+}
 
 CMainFrame::CMainFrame() {
     InitResources();
@@ -39,6 +41,7 @@ int CMainFrame::OnCreate() {
     if (!m_commandBar->LoadToolBar(Resources::ToolbarCommands(),
                                    QPixmap(QStringLiteral(":/toolbar.xpm")), QSize(32, 32)))
         return -1;
+    connect(this, &CFrameWnd::CommandStateChanged, m_commandBar, &CCommandBar::UpdateButtons);
 
     LoadAccelTable({
         {Qt::Key_C, Qt::ControlModifier, ID_EDIT_COPY},

@@ -11,4 +11,6 @@ bool CCmdTarget::OnCmdMsg(int nID, bool execute) {
 
 void CCmdTarget::OnCommand(int nID, std::function<void()> handler) {
     m_commandMap[nID] = std::move(handler);
+    if (m_observer)
+        m_observer();
 }

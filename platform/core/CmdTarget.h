@@ -12,6 +12,10 @@ public:
     // Routing classes override it to pass the command on along their path.
     virtual bool OnCmdMsg(int nID, bool execute);
 
+    // Told after this target's message map changes, so that the shown state of its commands can
+    // follow; the one observer is the frame that routes through this target.
+    void SetCommandMapObserver(std::function<void()> observer) { m_observer = std::move(observer); }
+
 protected:
     // One message-map entry: the command and its handler.
     void OnCommand(int nID, std::function<void()> handler);
@@ -19,4 +23,5 @@ protected:
 
 private:
     std::unordered_map<int, std::function<void()>> m_commandMap;
+    std::function<void()> m_observer;
 };

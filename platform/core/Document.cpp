@@ -56,7 +56,21 @@ CDocument::~CDocument() = default;
 void CDocument::SetPathName(const QString& path) {
     const QFileInfo info(path);
     m_strPathName = QDir::cleanPath(info.absoluteFilePath());
-    m_strTitle = info.fileName();
+    SetTitle(info.fileName());
+}
+
+void CDocument::SetTitle(const QString& title) {
+    if (title == m_strTitle)
+        return;
+    m_strTitle = title;
+    emit TitleChanged(m_strTitle);
+}
+
+void CDocument::SetModifiedFlag(bool modified) {
+    if (modified == m_bModified)
+        return;
+    m_bModified = modified;
+    emit ModifiedChanged(m_bModified);
 }
 
 void CDocument::DeleteContents() {}

@@ -3,6 +3,7 @@
 #include "platform/core/CmdTarget.h"
 #include "platform/core/PlatformKind.h"
 
+#include <QObject>
 #include <QString>
 
 class CArchive;
@@ -33,8 +34,10 @@ public:
 };
 
 // The document base: path, title, modified flag, opening, saving and the question before the
-// document is replaced.
-class CDocument : public CCmdTarget {
+// document is replaced. It tells when its title or modified flag changes, wherever the change
+// comes from (a command, a save at the end of the session), so windows need not keep asking.
+class CDocument : public QObject, public CCmdTarget {
+    Q_OBJECT
 public:
     CDocument();
     ~CDocument() override;
@@ -47,10 +50,10 @@ public:
     void SetPathName(const QString& path);
     void ClearPathName() { m_strPathName.clear(); }
     const QString& GetTitle() const { return m_strTitle; }
-    void SetTitle(const QString& title) { m_strTitle = title; }
+    void SetTitle(const QString& title);
 
     bool IsModified() const { return m_bModified; }
-    void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    void SetModifiedFlag(bool modified = true);
 
     virtual void DeleteContents();
     virtual bool OnNewDocument();
@@ -74,6 +77,10 @@ public:
     // The text shown for a failure while reading (saving false) or writing a file.
     static QString SaveLoadExceptionText(const QString& path, const CException* e, bool saving,
                                          int defaultId);
+
+signals:
+    void TitleChanged(const QString& title);
+    void ModifiedChanged(bool modified);
 
 protected:
     void ReportSaveLoadException(const QString& path, const CException* e, bool saving,

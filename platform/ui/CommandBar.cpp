@@ -1,6 +1,5 @@
 #include "platform/ui/CommandBar.h"
 
-#include <QAbstractEventDispatcher>
 #include <QAction>
 #include <QMenu>
 #include <QPixmap>
@@ -16,10 +15,6 @@ CCommandBar::CCommandBar(QWidget* parent) : QToolBar(parent) {
     setMovable(false);
     setFloatable(false);
     setContextMenuPolicy(Qt::PreventContextMenu);
-    // "When idle": each time the event loop is about to wait for the next event.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                &CCommandBar::UpdateButtons);
 }
 
 bool CCommandBar::InsertMenuBar(int buttonId, const QString& caption,

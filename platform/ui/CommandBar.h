@@ -16,7 +16,8 @@ struct MenuItemResource {
 
 // The menu bar at the bottom of the frame: a drop-down button that opens the whole command
 // menu, then image buttons. Every item carries a command; whether it is enabled is asked of
-// the command routing when a menu opens and when the program is idle.
+// the command routing when a menu opens, and for the buttons when they are loaded and whenever
+// their owner says that a command's availability changed.
 class CCommandBar : public QToolBar {
     Q_OBJECT
 public:

@@ -6,11 +6,23 @@
 #include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
 
-#include <QAbstractEventDispatcher>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLayout>
+
+namespace {
+// Copy, cut, paste, undo, redo or select all, as the platform spells them.
+bool IsEditingKey(const QKeyEvent* key) {
+    for (const QKeySequence::StandardKey standard :
+         {QKeySequence::Copy, QKeySequence::Cut, QKeySequence::Paste, QKeySequence::Undo,
+          QKeySequence::Redo, QKeySequence::SelectAll}) {
+        if (key->matches(standard))
+            return true;
+    }
+    return false;
+}
+} // namespace
 
 CFrameWnd::CFrameWnd() {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -18,6 +30,20 @@ CFrameWnd::CFrameWnd() {
 
 CFrameWnd::~CFrameWnd() {
     qApp->removeEventFilter(this);
+    // The document and the application outlive the frame.
+    for (CCmdTarget* target : RoutingPath())
+        target->SetCommandMapObserver(nullptr);
+}
+
+std::vector<CCmdTarget*> CFrameWnd::RoutingPath() {
+    std::vector<CCmdTarget*> path;
+    for (CCmdTarget* target :
+         {static_cast<CCmdTarget*>(m_pActiveView), static_cast<CCmdTarget*>(m_pDocument),
+          static_cast<CCmdTarget*>(this), static_cast<CCmdTarget*>(m_pApp)}) {
+        if (target)
+            path.push_back(target);
+    }
+    return path;
 }
 
 bool CFrameWnd::LoadFrame(CWinApp* app, CDocument* document, ViewFactory viewFactory) {
@@ -29,11 +55,14 @@ bool CFrameWnd::LoadFrame(CWinApp* app, CDocument* document, ViewFactory viewFac
     if (OnCreate() == -1)
         return false;
     qApp->installEventFilter(this);
-    // The title follows the document's name also when it changes outside a command (a save
-    // at the end of the session): checked whenever the program is idle.
-    if (auto* dispatcher = QAbstractEventDispatcher::instance())
-        connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, this,
-                &CFrameWnd::OnUpdateFrameTitle);
+    // The title and the command states follow the document and the message maps when they
+    // change, also outside a command (a save at the end of the session renames the book).
+    if (m_pDocument) {
+        connect(m_pDocument, &CDocument::TitleChanged, this, &CFrameWnd::OnUpdateFrameTitle);
+        connect(m_pDocument, &CDocument::ModifiedChanged, this, &CFrameWnd::CommandStateChanged);
+    }
+    for (CCmdTarget* target : RoutingPath())
+        target->SetCommandMapObserver([this] { emit CommandStateChanged(); });
     OnUpdateFrameTitle();
     return true;
 }
@@ -54,14 +83,9 @@ int CFrameWnd::OnCreate() {
 }
 
 bool CFrameWnd::OnCmdMsg(int nID, bool execute) {
-    const bool handled = (m_pActiveView && m_pActiveView->OnCmdMsg(nID, execute)) ||
-                         (m_pDocument && m_pDocument->OnCmdMsg(nID, execute)) ||
-                         CCmdTarget::OnCmdMsg(nID, execute) ||
-                         (m_pApp && m_pApp->OnCmdMsg(nID, execute));
-    // A command may have given the document a new name (保存 of an untitled book).
-    if (handled && execute)
-        OnUpdateFrameTitle();
-    return handled;
+    return (m_pActiveView && m_pActiveView->OnCmdMsg(nID, execute)) ||
+           (m_pDocument && m_pDocument->OnCmdMsg(nID, execute)) ||
+           CCmdTarget::OnCmdMsg(nID, execute) || (m_pApp && m_pApp->OnCmdMsg(nID, execute));
 }
 
 void CFrameWnd::OnUpdateFrameTitle() {
@@ -114,12 +138,16 @@ bool CFrameWnd::eventFilter(QObject* watched, QEvent* event) {
         return false;
     QWidget* window = widget->window();
     const bool inFrame = window == this;
-    // The program's own dialogs: the keys are taken from their fields too, but run nothing.
+    // The program's own dialogs: accelerators run nothing there.
     const bool inDialog = !inFrame && qobject_cast<CDialog*>(window) != nullptr;
     if (!inFrame && !inDialog)
         return false;
-    const Accelerator* accel = FindAccelerator(static_cast<QKeyEvent*>(event));
+    auto* key = static_cast<QKeyEvent*>(event);
+    const Accelerator* accel = FindAccelerator(key);
     if (!accel)
+        return false;
+    // A dialog's fields keep their own editing keys, so texts can be moved between them.
+    if (inDialog && IsEditingKey(key))
         return false;
     // The accelerator wins over the edits' own claim on the key (their shortcut override).
     if (type == QEvent::KeyPress && inFrame && OnCmdMsg(accel->command, false))

@@ -43,6 +43,10 @@ public:
     void InitialUpdateFrame();
     void ActivateFrame();
 
+signals:
+    // A command's availability may have changed: the document's state or a message map did.
+    void CommandStateChanged();
+
 protected:
     virtual bool PreCreateWindow();
     // WM_CREATE: 0 to go on, -1 to make creation fail. The base creates the view.
@@ -53,6 +57,8 @@ protected:
 
 private:
     const Accelerator* FindAccelerator(const QKeyEvent* key) const;
+    // The targets a command visits, in order: view, document, frame, application.
+    std::vector<CCmdTarget*> RoutingPath();
 
     CWinApp* m_pApp = nullptr;
     CDocument* m_pDocument = nullptr;

@@ -24,6 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -200,12 +201,18 @@ TEST_F(FrameTest, ImageButtonsCommandsSizesAndStates) {
     for (int i = 1; i < order.size(); ++i)
         EXPECT_LT(order[i - 1]->x(), order[i]->x());
 
-    // Whatever enabled them, the idle update greys the two placeholders again.
-    bar->GetButton(1)->setEnabled(true);
-    bar->GetButton(2)->setEnabled(true);
+    // The states are pushed when they change: an idle program asks the routing nothing, and an
+    // opening menu still does.
+    int asked = 0;
+    bar->SetRouter([&](int id, bool execute) {
+        ++asked;
+        return frame->OnCmdMsg(id, execute);
+    });
     RunEventLoop(50);
-    EXPECT_FALSE(bar->GetButton(1)->isEnabled());
-    EXPECT_FALSE(bar->GetButton(2)->isEnabled());
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(ClickMenu(bar, {QStringLiteral("表示"), QStringLiteral("日")}));
+    EXPECT_GT(asked, 0);
+    bar->SetRouter([this](int id, bool execute) { return frame->OnCmdMsg(id, execute); });
 
     // 日 and 月 do nothing.
     WriteBook(m_profile.File(QStringLiteral("b.dat")), july7, QStringLiteral("会議"));
@@ -364,7 +371,9 @@ TEST_F(FrameTest, EditKeysDoNothingInTheMemoAndTheList) {
     EXPECT_FALSE(doc->IsModified());
 }
 
-TEST_F(FrameTest, PasteKeyPastesNothingInTheEntryDialog) {
+// Inside the entry dialog the fields keep their editing keys: a text is copied from one field
+// and pasted into another, cut and undone; Ctrl+N still runs nothing while the dialog is open.
+TEST_F(FrameTest, EditingKeysMoveTextsBetweenTheEntryDialogsFields) {
     QGuiApplication::clipboard()->setText(QStringLiteral("X"));
     list->setFocus();
     list->selectRow(1);
@@ -374,22 +383,38 @@ TEST_F(FrameTest, PasteKeyPastesNothingInTheEntryDialog) {
         auto* dialog = qobject_cast<QDialog*>(modal);
         ASSERT_NE(dialog, nullptr);
         auto* plan = dialog->findChild<QLineEdit*>(QStringLiteral("ctrl%1").arg(IDC_PLAN));
+        auto* detail = qobject_cast<CEdit*>(
+            dialog->findChild<QWidget*>(QStringLiteral("ctrl%1").arg(IDC_DETAIL)));
         ASSERT_NE(plan, nullptr);
+        ASSERT_NE(detail, nullptr);
         EXPECT_TRUE(plan->hasFocus());
-        plan->setFocus();
         QTest::keyClicks(plan, QStringLiteral("ab"));
-        QTest::keyClick(plan, Qt::Key_V, Qt::ControlModifier);
-        EXPECT_EQ(plan->text(), QStringLiteral("ab"));
-        QTest::keyClick(plan, Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_EQ(plan->text(), QStringLiteral("ab"));
-        // Ctrl+N there runs nothing either: the book stays.
-        QTest::keyClick(plan, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(plan, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(plan, Qt::Key_C, Qt::ControlModifier);
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("ab"));
+        QTest::keyClick(plan, Qt::Key_Tab);
+        ASSERT_TRUE(detail->hasFocus());
+        QTest::keyClick(detail, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(detail, Qt::Key_Insert, Qt::ShiftModifier);
+        EXPECT_EQ(detail->toPlainText(), QStringLiteral("abab"));
+        QTest::keyClick(detail, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(detail, Qt::Key_X, Qt::ControlModifier);
+        EXPECT_EQ(detail->toPlainText(), QString());
+        QTest::keyClick(detail, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(detail->toPlainText(), QStringLiteral("abab"));
+        // Ctrl+N runs nothing here: the dialog stays and the book is not replaced.
+        QTest::keyClick(detail, Qt::Key_N, Qt::ControlModifier);
         EXPECT_TRUE(dialog->isVisible());
-        QTest::keyClick(plan, Qt::Key_Escape);
+        EXPECT_EQ(plan->text(), QStringLiteral("ab"));
+        EXPECT_EQ(detail->toPlainText(), QStringLiteral("abab"));
+        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("ctrl%1").arg(IDOK)),
+                          Qt::LeftButton);
     });
     ASSERT_TRUE(frame->OnCmdMsg(32778, true));
     EXPECT_TRUE(seen);
-    EXPECT_EQ(list->GetItemText(1, 1), QString());
+    EXPECT_EQ(list->GetItemText(1, 1), QStringLiteral("ab"));
+    EXPECT_EQ(list->GetItemText(1, 2), QStringLiteral("abab"));
+    EXPECT_TRUE(doc->IsModified());
 }
 
 TEST_F(FrameTest, CtrlNWithAnUnmodifiedBookStartsNewAtOnce) {
