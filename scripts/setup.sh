@@ -9,6 +9,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libfuzzer-14-dev libclang-rt-14-dev
     fonts-noto-cjk xvfb xauth
+    libical-dev tzdata
 )
 
 missing=()

@@ -45,6 +45,18 @@ QByteArray ToUtf8(const QString& text) {
     return out;
 }
 
+QString OneLine(const QString& text) {
+    QString line = text;
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    return line.replace(u'\r', u' ').replace(u'\n', u' ');
+}
+
+QStringList Lines(const QString& text) {
+    QString unified = text;
+    unified.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(u'\r', u'\n');
+    return unified.split(u'\n');
+}
+
 QString DayText(const COleDateTime& date) {
     COleDateTime::Fields f;
     if (!date.GetFields(f))

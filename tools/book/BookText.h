@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Small text helpers shared by the book tool's commands.
 namespace BookText {
@@ -12,6 +13,11 @@ namespace BookText {
 QByteArray ToUtf8(const QString& text);
 // Appends one code point (at most U+10FFFF) as UTF-8.
 void AppendCodePoint(QByteArray& out, char32_t cp);
+
+// A cell's text on one line: each line break (CRLF, CR or LF) becomes a space.
+QString OneLine(const QString& text);
+// The lines of a multi-line text, whatever its line breaks.
+QStringList Lines(const QString& text);
 
 // The calendar day of a stored date as YYYY-MM-DD; empty when the date is not a valid one.
 QString DayText(const COleDateTime& date);

@@ -1,8 +1,11 @@
 // tavrino-book: the schedule book file on the command line, without the planner's windows.
 
 #include "platform/core/Exceptions.h"
+#include "tools/book/BookAgenda.h"
 #include "tools/book/BookCheck.h"
 #include "tools/book/BookExport.h"
+#include "tools/book/BookIcal.h"
+#include "tools/book/BookImport.h"
 #include "tools/book/BookIo.h"
 #include "tools/book/BookJson.h"
 #include "tools/book/BookText.h"
@@ -46,6 +49,25 @@ Commands:
                          the damage go to stderr (exit 1).
   export --format ics|csv FILE
                          Print the book as iCalendar or CSV (see below).
+  agenda [--from DATE] [--to DATE] [--json] FILE
+                         Print the days from..to (default: today and the six days
+                         after it) as a person reads them: the long date, then
+                         the heading (after "■"), each row with text (time, plan,
+                         detail) and the memo lines, indented. Days without text
+                         are left out; a date held twice shows the record the
+                         planner shows. --json prints those days as dump does.
+  find [--json] [--count] PATTERN FILE
+                         Print "DATE: line" for every line of every day that holds
+                         PATTERN. Case and full-width/half-width forms are ignored
+                         (NFKC and case folding on both sides: "ＡＢＣ" finds "abc",
+                         "ｶﾞ" finds "ガ"). --count prints the number of days only,
+                         --json the days as dump does. Exit 0 also when nothing
+                         matched.
+  import --format ics|csv [--from DATE] [--to DATE] [--dry-run] IN BOOK
+                         Add IN's entries to BOOK (created when missing), written
+                         through the planner's own save (see below). --dry-run
+                         prints "DATE row N: ..." / "DATE memo: ..." for what
+                         would be added and writes nothing.
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -82,11 +104,38 @@ export --format csv: RFC 4180 CSV in UTF-8 with CRLF line ends and the header
   Days without a calendar day are left out of both exports (dump shows them); a
   lone surrogate becomes U+FFFD.
 
+DATE is YYYY-MM-DD.
+
+import --format ics: every occurrence of every event goes to each local calendar
+  day it covers (the system's time zone; TZ is respected) within --from..--to
+  (default: a year before to a year after today). A TZID is converted through
+  the file's VTIMEZONE, else through the system's zone data, else taken as a
+  local time with a warning; UTC is converted; floating times and all-day dates
+  stay. DTEND is exclusive; an event ending at 00:00 does not cover that day.
+  Rules are expanded with EXDATE, RDATE and RECURRENCE-ID overrides; cancelled
+  events are left out; a rule that cannot be expanded is reported and its first
+  occurrence imported. Each occurrence becomes a row: time HH:MM of its start on
+  that day (00:00 on the days after the first; empty for all-day), plan the
+  SUMMARY, detail the LOCATION and the DESCRIPTION. A day's occurrences go, in
+  time order, each into the first free row: one with no plan, no detail and a
+  time that is empty or the event's hour ("09" takes a 09:30 event). What does
+  not fit goes into the memo, one line per event. An occurrence already in the
+  day (same time and plan, or the same memo line) is skipped, so importing a
+  file again adds nothing.
+import --format csv: the CSV that export writes, in UTF-8 (with or without a
+  byte-order mark) or else code page 932. Each line goes to its date and row. A
+  row that already holds a different text is a conflict: the conflicts are
+  listed and nothing is written (exit 1). Export, then import into an empty book
+  gives the same texts, except lone surrogates (written as U+FFFD) and dates held
+  twice (the second one conflicts unless its texts are the same).
+A malformed IN is reported as IN:LINE: what, and BOOK is left untouched.
+
 Exit status:
   0  success
-  1  a file could not be read or written, or the JSON is malformed; the message
-     (for JSON: JSON:LINE:COLUMN: what) goes to stderr and nothing to stdout,
-     except the salvaged days of dump --salvage
+  1  a file could not be read or written, the JSON, iCalendar or CSV is
+     malformed, or an import found conflicts; the message (for JSON:
+     JSON:LINE:COLUMN: what) goes to stderr and nothing to stdout, except the
+     salvaged days of dump --salvage
   2  bad usage
 )";
 
@@ -152,7 +201,29 @@ struct Arguments {
     std::vector<QString> files;
     bool salvage = false;
     QString format;
+    QString from;
+    QString to;
+    bool json = false;
+    bool count = false;
+    bool dryRun = false;
 };
+
+// Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
+// that take it; null for any other.
+QString* ValueTarget(Arguments& parsed, const QString& arg) {
+    const QString name = arg.section(u'=', 0, 0);
+    const QString& c = parsed.command;
+    if (name == QLatin1String("--format") &&
+        (c == QLatin1String("export") || c == QLatin1String("import")))
+        return &parsed.format;
+    if (c != QLatin1String("agenda") && c != QLatin1String("import"))
+        return nullptr;
+    if (name == QLatin1String("--from"))
+        return &parsed.from;
+    if (name == QLatin1String("--to"))
+        return &parsed.to;
+    return nullptr;
+}
 
 // Splits the options from the file names; an empty string when all is well.
 QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
@@ -166,13 +237,21 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             optionsEnded = true;
         } else if (arg == QLatin1String("--salvage") && parsed.command == QLatin1String("dump")) {
             parsed.salvage = true;
-        } else if (arg == QLatin1String("--format") && parsed.command == QLatin1String("export")) {
-            if (i + 1 >= args.size())
-                return QStringLiteral("--format needs ics or csv");
-            parsed.format = args[++i];
-        } else if (arg.startsWith(QLatin1String("--format=")) &&
-                   parsed.command == QLatin1String("export")) {
-            parsed.format = arg.mid(9);
+        } else if (QString* target = ValueTarget(parsed, arg)) {
+            if (const qsizetype eq = arg.indexOf(u'='); eq >= 0)
+                *target = arg.mid(eq + 1);
+            else if (i + 1 < args.size())
+                *target = args[++i];
+            else
+                return QStringLiteral("%1 needs a value").arg(arg);
+        } else if (arg == QLatin1String("--json") && parsed.command == QLatin1String("agenda")) {
+            parsed.json = true;
+        } else if (arg == QLatin1String("--json") && parsed.command == QLatin1String("find")) {
+            parsed.json = true;
+        } else if (arg == QLatin1String("--count") && parsed.command == QLatin1String("find")) {
+            parsed.count = true;
+        } else if (arg == QLatin1String("--dry-run") && parsed.command == QLatin1String("import")) {
+            parsed.dryRun = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -237,7 +316,92 @@ int Export(const Arguments& a) {
     QDateTime stamp = QFileInfo(a.files[0]).lastModified();
     if (!stamp.isValid())
         stamp = QDateTime::currentDateTimeUtc();
-    return Print(BookExport::Ics(book.days, stamp));
+    return Print(BookIcal::Export(book.days, stamp));
+}
+
+// A DATE option: strictly YYYY-MM-DD; fallback when it was not given.
+bool ParseDateOption(const QString& text, const QDate& fallback, QDate& date) {
+    if (text.isNull()) {
+        date = fallback;
+        return true;
+    }
+    COleDateTime parsed;
+    COleDateTime::Fields f;
+    if (!BookText::ParseDayText(text, parsed) || !parsed.GetFields(f))
+        return false;
+    date = QDate(f.year, f.month, f.day);
+    return true;
+}
+
+// The range of --from and --to: from defaults to fromDefault, to to span days after from (open
+// when span is negative); an empty string when all is well.
+QString ParseRange(const Arguments& a, const QDate& fromDefault, int span, QDate& first,
+                   QDate& last) {
+    if (!ParseDateOption(a.from, fromDefault, first))
+        return QStringLiteral("--from needs a date YYYY-MM-DD, not '%1'").arg(a.from);
+    if (!ParseDateOption(a.to, span >= 0 ? first.addDays(span) : QDate(), last))
+        return QStringLiteral("--to needs a date YYYY-MM-DD, not '%1'").arg(a.to);
+    if (first.isValid() && last.isValid() && last < first)
+        return QStringLiteral("--to is before --from");
+    return QString();
+}
+
+int Agenda(const Arguments& a) {
+    QDate from;
+    QDate to;
+    if (const QString problem = ParseRange(a, QDate::currentDate(), 6, from, to);
+        !problem.isEmpty())
+        return Usage(problem);
+    const BookIo::ReadResult book = BookIo::Read(a.files[0]);
+    if (!book.ok) {
+        PrintError(book.message);
+        return kFileFailure;
+    }
+    const std::vector<const CYoteiDay*> days = BookAgenda::DaysInRange(book.days, from, to);
+    if (a.json)
+        return Print(BookJson::Write(BookAgenda::Copies(days)));
+    return Print(BookText::ToUtf8(BookAgenda::Text(days)));
+}
+
+int Find(const Arguments& a) {
+    if (a.files[0].isEmpty())
+        return Usage(QStringLiteral("find needs a PATTERN that is not empty"));
+    const BookIo::ReadResult book = BookIo::Read(a.files[1]);
+    if (!book.ok) {
+        PrintError(book.message);
+        return kFileFailure;
+    }
+    const std::vector<BookAgenda::Match> matches = BookAgenda::Find(book.days, a.files[0]);
+    if (a.count)
+        return Print(QByteArray::number(qulonglong(matches.size())) + '\n');
+    if (a.json) {
+        std::vector<const CYoteiDay*> days;
+        for (const BookAgenda::Match& m : matches)
+            days.push_back(m.day);
+        return Print(BookJson::Write(BookAgenda::Copies(days)));
+    }
+    return Print(BookText::ToUtf8(BookAgenda::FindText(matches)));
+}
+
+int Import(const Arguments& a) {
+    BookImport::Request rq;
+    if (const QString problem = ParseRange(a, QDate(), -1, rq.from, rq.to); !problem.isEmpty())
+        return Usage(problem);
+    QString message;
+    if (!ReadInput(a.files[0], rq.input, message)) {
+        PrintError(message);
+        return kFileFailure;
+    }
+    rq.format = a.format;
+    rq.inName = a.files[0];
+    rq.book = a.files[1];
+    rq.dryRun = a.dryRun;
+    const BookImport::Outcome outcome = BookImport::Run(rq);
+    for (const QString& line : outcome.errors)
+        PrintError(line);
+    if (!outcome.ok)
+        return kFileFailure;
+    return a.dryRun ? Print(BookText::ToUtf8(outcome.out)) : kSuccess;
 }
 
 } // namespace
@@ -262,7 +426,8 @@ int main(int argc, char** argv) {
         int (*run)(const Arguments&);
     };
     static const Command commands[] = {
-        {"dump", 1, Dump}, {"build", 2, Build}, {"check", 1, Check}, {"export", 1, Export}};
+        {"dump", 1, Dump},     {"build", 2, Build}, {"check", 1, Check},  {"export", 1, Export},
+        {"agenda", 1, Agenda}, {"find", 2, Find},   {"import", 2, Import}};
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
@@ -271,9 +436,9 @@ int main(int argc, char** argv) {
                              .arg(a.command)
                              .arg(c.files)
                              .arg(c.files > 1 ? QStringLiteral("s") : QString()));
-        if (a.command == QLatin1String("export") && a.format != QLatin1String("ics") &&
-            a.format != QLatin1String("csv"))
-            return Usage(QStringLiteral("export needs --format ics or --format csv"));
+        if ((a.command == QLatin1String("export") || a.command == QLatin1String("import")) &&
+            a.format != QLatin1String("ics") && a.format != QLatin1String("csv"))
+            return Usage(QStringLiteral("%1 needs --format ics or --format csv").arg(a.command));
         return c.run(a);
     }
     return Usage(QStringLiteral("unknown command '%1'").arg(a.command));

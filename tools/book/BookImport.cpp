@@ -1,0 +1,325 @@
+#include "tools/book/BookImport.h"
+
+#include "document/TavrinoDoc.h"
+#include "platform/core/CodePage932.h"
+#include "tools/book/BookIcal.h"
+#include "tools/book/BookIo.h"
+#include "tools/book/BookText.h"
+
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <map>
+#include <vector>
+
+namespace BookImport {
+
+namespace {
+
+COleDateTime DateOf(const QDate& date) {
+    return COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
+}
+
+QString Joined(std::initializer_list<QString> parts) {
+    QStringList kept;
+    for (const QString& part : parts) {
+        if (!part.isEmpty())
+            kept << BookText::OneLine(part);
+    }
+    return kept.join(u' ');
+}
+
+// ---- iCalendar ----
+
+// Places one day's occurrences, in time order, into the first free rows; what does not fit goes
+// into the memo. An occurrence already in the day (same time and plan) is skipped.
+void PlaceDay(CTavrinoDoc& doc, const QDate& date, const std::vector<BookIcal::Entry>& entries,
+              QString& out) {
+    doc.SelectDay(DateOf(date));
+    const QString day = date.toString(Qt::ISODate);
+    bool changed = false;
+    for (const BookIcal::Entry& e : entries) {
+        if (e.time.isEmpty() && e.plan.isEmpty() && e.detail.isEmpty())
+            continue;
+        const QString memoLine = Joined({e.time, e.plan, e.detail});
+        bool present = BookText::Lines(doc.GetMemo()).contains(memoLine);
+        for (int r = 0; r < CYoteiDay::kRows && !present; ++r)
+            present = doc.GetTime(r) == e.time && doc.GetPlan(r) == e.plan;
+        if (present)
+            continue;
+        // A free row: no plan, no detail, and no time or the event's hour as 時刻データ writes it.
+        const QString hour = e.time.left(2);
+        int row = -1;
+        for (int r = 0; r < CYoteiDay::kRows && row < 0; ++r) {
+            const QString time = doc.GetTime(r);
+            if (doc.GetPlan(r).isEmpty() && doc.GetDetail(r).isEmpty() &&
+                (time.isEmpty() || (!e.time.isEmpty() && time == hour)))
+                row = r;
+        }
+        if (row >= 0) {
+            doc.SetTime(row, e.time);
+            doc.SetPlan(row, e.plan);
+            doc.SetDetail(row, e.detail);
+            out += QStringLiteral("%1 row %2: %3\n").arg(day).arg(row + 1).arg(memoLine);
+        } else {
+            QString memo = doc.GetMemo();
+            if (!memo.isEmpty() && !memo.endsWith(u'\n') && !memo.endsWith(u'\r'))
+                memo += QStringLiteral("\r\n");
+            doc.SetMemo(memo + memoLine);
+            out += QStringLiteral("%1 memo: %2\n").arg(day, memoLine);
+        }
+        changed = true;
+    }
+    if (changed)
+        doc.CommitCurrentDay();
+}
+
+bool ImportIcs(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
+    const QDate today = QDate::currentDate();
+    const QDate from = rq.from.isValid() ? rq.from : today.addYears(-1);
+    const QDate to = rq.to.isValid() ? rq.to : today.addYears(1);
+    const BookIcal::ReadResult read = BookIcal::Read(rq.input, from, to);
+    for (const QString& warning : read.warnings)
+        outcome.errors << rq.inName + u':' + warning;
+    if (!read.ok) {
+        outcome.errors
+            << QStringLiteral("%1:%2: %3").arg(rq.inName).arg(read.line).arg(read.problem);
+        return false;
+    }
+    std::vector<BookIcal::Entry> day;
+    for (std::size_t i = 0; i <= read.entries.size(); ++i) {
+        if (i == read.entries.size() ||
+            (!day.empty() && read.entries[i].date != day.front().date)) {
+            if (!day.empty())
+                PlaceDay(doc, day.front().date, day, outcome.out);
+            day.clear();
+        }
+        if (i < read.entries.size())
+            day.push_back(read.entries[i]);
+    }
+    return true;
+}
+
+// ---- CSV ----
+
+struct CsvRecord {
+    int line;
+    QStringList fields;
+};
+
+// RFC 4180 records; a quoted field may hold commas, quotes ("") and line breaks.
+bool ParseCsv(const QString& text, std::vector<CsvRecord>& records, int& errorLine,
+              QString& problem) {
+    int line = 1;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        CsvRecord record{line, {}};
+        QString field;
+        bool endOfRecord = false;
+        while (!endOfRecord) {
+            field.clear();
+            if (i < n && text[i] == u'"') {
+                const int quoteLine = line;
+                ++i;
+                for (;;) {
+                    if (i >= n) {
+                        errorLine = quoteLine;
+                        problem = QStringLiteral("a quoted field that does not end");
+                        return false;
+                    }
+                    if (text[i] == u'"') {
+                        if (i + 1 < n && text[i + 1] == u'"') {
+                            field += u'"';
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    if (text[i] == u'\n')
+                        ++line;
+                    field += text[i++];
+                }
+                if (i < n && text[i] != u',' && text[i] != u'\r' && text[i] != u'\n') {
+                    errorLine = line;
+                    problem = QStringLiteral("text after the closing quote of a field");
+                    return false;
+                }
+            } else {
+                while (i < n && text[i] != u',' && text[i] != u'\r' && text[i] != u'\n') {
+                    if (text[i] == u'"') {
+                        errorLine = line;
+                        problem = QStringLiteral("a quote inside a field that is not quoted");
+                        return false;
+                    }
+                    field += text[i++];
+                }
+            }
+            record.fields << field;
+            if (i < n && text[i] == u',') {
+                ++i;
+                continue;
+            }
+            // End of the line: CRLF, LF, CR or the end of the text.
+            if (i < n && text[i] == u'\r')
+                ++i;
+            if (i < n && text[i] == u'\n')
+                ++i;
+            ++line;
+            endOfRecord = true;
+        }
+        if (!(record.fields.size() == 1 && record.fields[0].isEmpty())) // blank lines
+            records.push_back(std::move(record));
+    }
+    return true;
+}
+
+// UTF-8 with or without a byte-order mark; otherwise what spreadsheets on Japanese systems save.
+QString DecodeCsv(const QByteArray& bytes) {
+    const QByteArray body = bytes.startsWith("\xEF\xBB\xBF") ? bytes.mid(3) : bytes;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = utf8(body);
+    if (!utf8.hasError())
+        return text;
+    return DecodeCodePage932(bytes);
+}
+
+enum class Slot { heading, row, memo };
+
+bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
+    std::vector<CsvRecord> records;
+    int errorLine = 0;
+    QString problem;
+    auto fail = [&](int line, const QString& what) {
+        outcome.errors << QStringLiteral("%1:%2: %3").arg(rq.inName).arg(line).arg(what);
+        return false;
+    };
+    if (!ParseCsv(DecodeCsv(rq.input), records, errorLine, problem))
+        return fail(errorLine, problem);
+    const QStringList header = {"date", "row", "time", "plan", "detail"};
+    if (records.empty() || records[0].fields != header)
+        return fail(1, QStringLiteral("the header date,row,time,plan,detail expected"));
+
+    QStringList conflicts;
+    for (std::size_t k = 1; k < records.size(); ++k) {
+        const CsvRecord& rec = records[k];
+        if (rec.fields.size() != 5)
+            return fail(rec.line,
+                        QStringLiteral("5 fields expected, %1 found").arg(rec.fields.size()));
+        const QString& time = rec.fields[2];
+        const QString& plan = rec.fields[3];
+        const QString& detail = rec.fields[4];
+        COleDateTime stored;
+        if (!BookText::ParseDayText(rec.fields[0], stored))
+            return fail(rec.line, QStringLiteral("not a date YYYY-MM-DD: %1").arg(rec.fields[0]));
+        COleDateTime::Fields f;
+        stored.GetFields(f);
+        const QDate date(f.year, f.month, f.day);
+        Slot slot = Slot::row;
+        int row = -1;
+        const QString& rowName = rec.fields[1];
+        if (rowName == QLatin1String("heading")) {
+            slot = Slot::heading;
+        } else if (rowName == QLatin1String("memo")) {
+            slot = Slot::memo;
+        } else {
+            bool number = false;
+            row = rowName.toInt(&number) - 1;
+            if (!number || row < 0 || row >= CYoteiDay::kRows ||
+                rowName != QString::number(row + 1))
+                return fail(rec.line,
+                            QStringLiteral("not a row (heading, 1 to 10, memo): %1").arg(rowName));
+        }
+        if ((slot != Slot::row && !time.isEmpty()) || (slot == Slot::memo && !detail.isEmpty()))
+            return fail(rec.line, QStringLiteral("the %1 row has no time%2")
+                                      .arg(rowName, slot == Slot::memo ? " and no detail" : ""));
+        if ((rq.from.isValid() && date < rq.from) || (rq.to.isValid() && date > rq.to))
+            continue;
+
+        doc.SelectDay(DateOf(date));
+        QStringList held;
+        switch (slot) {
+        case Slot::heading:
+            held = {QString(), doc.GetHeading(), doc.GetHeadingDetail()};
+            break;
+        case Slot::row:
+            held = {doc.GetTime(row), doc.GetPlan(row), doc.GetDetail(row)};
+            break;
+        case Slot::memo:
+            held = {QString(), doc.GetMemo(), QString()};
+            break;
+        }
+        const QStringList wanted = {time, plan, detail};
+        if (held == wanted)
+            continue;
+        const QString where = QStringLiteral("%1 %2").arg(
+            date.toString(Qt::ISODate),
+            slot == Slot::row ? QStringLiteral("row %1").arg(row + 1) : rowName);
+        if (!held.join(QString()).isEmpty()) {
+            conflicts << QStringLiteral("%1:%2: %3 already holds \"%4\"")
+                             .arg(rq.inName)
+                             .arg(rec.line)
+                             .arg(where, Joined({held[0], held[1], held[2]}));
+            continue;
+        }
+        switch (slot) {
+        case Slot::heading:
+            doc.SetHeading(plan);
+            doc.SetHeadingDetail(detail);
+            break;
+        case Slot::row:
+            doc.SetTime(row, time);
+            doc.SetPlan(row, plan);
+            doc.SetDetail(row, detail);
+            break;
+        case Slot::memo:
+            doc.SetMemo(plan);
+            break;
+        }
+        doc.CommitCurrentDay();
+        outcome.out += QStringLiteral("%1: %2\n").arg(where, Joined({time, plan, detail}));
+    }
+    if (!conflicts.isEmpty()) {
+        outcome.errors << conflicts;
+        outcome.errors << QStringLiteral("%1: nothing was written: %2 conflicts")
+                              .arg(rq.book)
+                              .arg(conflicts.size());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+Outcome Run(const Request& rq) {
+    Outcome outcome;
+    CTavrinoDoc doc;
+    const bool exists = QFileInfo::exists(rq.book);
+    if (exists) {
+        BookIo::ReadResult book = BookIo::Read(rq.book);
+        if (!book.ok) {
+            outcome.errors << book.message;
+            return outcome;
+        }
+        doc.m_days = std::move(book.days);
+    }
+    doc.SetModifiedFlag(false);
+    const bool read = rq.format == QLatin1String("csv") ? ImportCsv(rq, doc, outcome)
+                                                        : ImportIcs(rq, doc, outcome);
+    if (!read) {
+        outcome.out.clear();
+        return outcome;
+    }
+    if (!rq.dryRun && (doc.IsModified() || !exists)) {
+        QString message;
+        if (!BookIo::Write(rq.book, std::move(doc.m_days), message)) {
+            outcome.errors << message;
+            outcome.out.clear();
+            return outcome;
+        }
+    }
+    outcome.ok = true;
+    return outcome;
+}
+
+} // namespace BookImport

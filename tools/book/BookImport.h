@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+// Other calendars' entries into a book, changed day by day as the planner changes them and
+// written through its save.
+namespace BookImport {
+
+struct Request {
+    QString format;   // "ics" or "csv"
+    QString inName;   // the input's name, for messages
+    QByteArray input; // the input's bytes
+    QString book;     // the book to add to; created when missing
+    QDate from;       // the range; an invalid date leaves that end open
+    QDate to;
+    bool dryRun = false;
+};
+
+struct Outcome {
+    bool ok = false;
+    QString out;        // what was (or, on a dry run, would be) added, one line each
+    QStringList errors; // failures, conflicts and warnings, for stderr
+};
+
+Outcome Run(const Request& request);
+
+} // namespace BookImport
