@@ -4,9 +4,11 @@
 #include "document/BookFile.h"
 #include "platform/core/Archive.h"
 #include "tools/book/BookExport.h"
+#include "tools/book/BookIcal.h"
 #include "tools/book/BookJson.h"
 
 #include <gtest/gtest.h>
+#include <libical/ical.h>
 
 #include <QBuffer>
 #include <QDir>
@@ -359,35 +361,15 @@ TEST_F(BookToolTest, BadUsageExitsWithTwo) {
 
 // ---- Export ----
 
-QString Unfold(const QByteArray& ics) {
-    QByteArray joined = ics;
-    joined.replace("\r\n ", "");
-    return QString::fromUtf8(joined);
+struct ComponentFree {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+
+QString DateText(icaltimetype t) {
+    return QString::asprintf("%04d-%02d-%02d%s", t.year, t.month, t.day, t.is_date ? "" : "T");
 }
 
-QString Unescape(const QString& value) {
-    QString out;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == u'\\' && i + 1 < value.size()) {
-            ++i;
-            out += value[i] == u'n' ? QChar(u'\n') : value[i];
-        } else {
-            out += value[i];
-        }
-    }
-    return out;
-}
-
-QString Property(const QString& unfolded, const QString& name, int nth = 0) {
-    const QStringList lines = unfolded.split(QStringLiteral("\r\n"));
-    for (const QString& line : lines) {
-        if (line.startsWith(name + u':') && nth-- == 0)
-            return line.mid(name.size() + 1);
-    }
-    return QStringLiteral("<missing>");
-}
-
-TEST(BookExportTest, IcsFoldsLongJapaneseTextAndEscapesIt) {
+TEST(BookExportTest, IcsReadsBackAsTheDaysWithTheirTexts) {
     DayList days;
     auto day = Day(40025); // 31 July 2009: the event ends on 1 August
     const QString plan = QStringLiteral("打ち合わせ; 資料, 予算\\見積");
@@ -400,47 +382,84 @@ TEST(BookExportTest, IcsFoldsLongJapaneseTextAndEscapesIt) {
     days.push_back(Day(40027, 1)); // no calendar day: no event
     days.push_back(Day(40025.5));  // the same day again: its own UID
     days.back()->m_heading = QStringLiteral("見出し");
+    days.push_back(Day(2958465)); // 9999-12-31: no DATE for the day after
+    days.back()->m_dayMemo = QStringLiteral("最後の日");
 
     const QByteArray ics =
-        BookExport::Ics(days, QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+        BookIcal::Export(days, QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+    std::unique_ptr<icalcomponent, ComponentFree> cal(icalparser_parse_string(ics.constData()));
+    ASSERT_TRUE(cal);
+    ASSERT_EQ(icalcomponent_isa(cal.get()), ICAL_VCALENDAR_COMPONENT);
+    ASSERT_EQ(icalcomponent_count_errors(cal.get()), 0);
+    struct Event {
+        QString uid, stamp, start, end, summary, description;
+        int durationDays;
+    };
+    std::vector<Event> events;
+    for (icalcomponent* e = icalcomponent_get_first_component(cal.get(), ICAL_VEVENT_COMPONENT); e;
+         e = icalcomponent_get_next_component(cal.get(), ICAL_VEVENT_COMPONENT)) {
+        Event ev;
+        ev.uid = QString::fromUtf8(icalcomponent_get_uid(e));
+        ev.stamp = QString::fromUtf8(icaltime_as_ical_string(icalcomponent_get_dtstamp(e)));
+        ev.start = DateText(icalcomponent_get_dtstart(e));
+        icalproperty* dtend = icalcomponent_get_first_property(e, ICAL_DTEND_PROPERTY);
+        ev.end = dtend ? DateText(icalproperty_get_dtend(dtend)) : QString();
+        icalproperty* duration = icalcomponent_get_first_property(e, ICAL_DURATION_PROPERTY);
+        ev.durationDays = duration ? icalproperty_get_duration(duration).days : 0;
+        ev.summary = QString::fromUtf8(icalcomponent_get_summary(e));
+        ev.description = QString::fromUtf8(icalcomponent_get_description(e));
+        events.push_back(ev);
+    }
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].uid, QStringLiteral("20090731@tavrino-book"));
+    EXPECT_EQ(events[1].uid, QStringLiteral("20090731-2@tavrino-book"));
+    EXPECT_EQ(events[0].stamp, QStringLiteral("20200102T030405Z"));
+    EXPECT_EQ(events[0].start, QStringLiteral("2009-07-31"));
+    EXPECT_EQ(events[0].end, QStringLiteral("2009-08-01"));
+    EXPECT_EQ(events[0].summary, plan);
+    EXPECT_EQ(events[0].description, QStringLiteral("10 ") + plan + u' ' +
+                                         QString(60, QChar(u'詳')) +
+                                         QStringLiteral("a😀b\n\nメモ一行目\nメモ二行目"));
+    EXPECT_EQ(events[1].summary, QStringLiteral("見出し"));
+    EXPECT_EQ(events[2].start, QStringLiteral("9999-12-31"));
+    EXPECT_TRUE(events[2].end.isEmpty());
+    EXPECT_EQ(events[2].durationDays, 1);
+    EXPECT_EQ(events[2].summary, QStringLiteral("最後の日"));
+}
+
+TEST(BookExportTest, IcsLinesAreShortCrlfAndNeverSplitACharacter) {
+    // Texts of every length around the fold, in one-, three- and four-octet characters, so that
+    // each fold position and the line end's own octets are met.
+    DayList days;
+    for (const QString& unit : {QStringLiteral("a"), QStringLiteral("あ"), QStringLiteral("😀")}) {
+        for (int prefix = 0; prefix < 4; ++prefix) {
+            for (int n = 1; n < 90; ++n) {
+                days.push_back(Day(40001 + double(days.size())));
+                days.back()->m_heading = QString(prefix, u'x') + unit.repeated(n);
+            }
+        }
+    }
+    const QByteArray ics = BookIcal::Export(days, QDateTime::currentDateTimeUtc());
     ASSERT_TRUE(ics.endsWith("END:VCALENDAR\r\n"));
     QList<QByteArray> lines = ics.split('\n');
     ASSERT_TRUE(lines.takeLast().isEmpty());
+    int folds = 0;
     for (const QByteArray& line : lines) {
         ASSERT_TRUE(line.endsWith('\r')) << "bare LF";
         const QByteArray body = line.chopped(1);
-        EXPECT_LE(body.size(), 75);
-        EXPECT_FALSE(body.contains('\r'));
-        // No UTF-8 sequence is split: every physical line is valid UTF-8 on its own.
-        EXPECT_EQ(QString::fromUtf8(body).toUtf8(), body);
+        ASSERT_LE(body.size(), 75);
+        ASSERT_FALSE(body.contains('\r')) << "stray CR";
+        // Every physical line is valid UTF-8 on its own.
+        ASSERT_EQ(QString::fromUtf8(body).toUtf8(), body) << body.toStdString();
+        folds += body.startsWith(' ');
     }
-    EXPECT_GT(ics.count("\r\n "), 2);
-
-    const QString text = Unfold(ics);
-    EXPECT_EQ(text.count(QStringLiteral("BEGIN:VEVENT")), 2);
-    EXPECT_EQ(Property(text, "UID"), QStringLiteral("20090731@tavrino-book"));
-    EXPECT_EQ(Property(text, "UID", 1), QStringLiteral("20090731-2@tavrino-book"));
-    EXPECT_EQ(Property(text, "DTSTAMP"), QStringLiteral("20200102T030405Z"));
-    EXPECT_EQ(Property(text, "DTSTART;VALUE=DATE"), QStringLiteral("20090731"));
-    EXPECT_EQ(Property(text, "DTEND;VALUE=DATE"), QStringLiteral("20090801"));
-    EXPECT_EQ(Property(text, "SUMMARY"), QStringLiteral("打ち合わせ\\; 資料\\, 予算\\\\見積"));
-    EXPECT_EQ(Property(text, "SUMMARY", 1), QStringLiteral("見出し"));
-    EXPECT_EQ(Unescape(Property(text, "DESCRIPTION")),
-              QStringLiteral("10 ") + plan + u' ' + QString(60, QChar(u'詳')) +
-                  QStringLiteral("a😀b\n\nメモ一行目\nメモ二行目"));
-}
-
-TEST(BookExportTest, FoldingCountsOctetsNotCharacters) {
-    const QByteArray ascii(200, 'a');
-    const QByteArray folded = BookExport::FoldLine(ascii);
-    EXPECT_EQ(folded,
-              ascii.left(75) + "\r\n " + ascii.mid(75, 74) + "\r\n " + ascii.mid(149) + "\r\n");
-    EXPECT_EQ(BookExport::FoldLine(ascii.left(75)), ascii.left(75) + "\r\n");
-    // 25 three-octet characters fill 75 octets exactly; one more ASCII octet moves the 25th.
-    const QByteArray kana = QStringLiteral("あ").repeated(25).toUtf8();
-    EXPECT_EQ(BookExport::FoldLine(kana), kana + "\r\n");
-    EXPECT_EQ(BookExport::FoldLine("x" + kana),
-              "x" + kana.left(72) + "\r\n " + kana.mid(72) + "\r\n");
+    EXPECT_GT(folds, 500);
+    std::unique_ptr<icalcomponent, ComponentFree> cal(icalparser_parse_string(ics.constData()));
+    ASSERT_TRUE(cal);
+    EXPECT_EQ(icalcomponent_count_components(cal.get(), ICAL_VEVENT_COMPONENT), int(days.size()));
+    EXPECT_EQ(QString::fromUtf8(icalcomponent_get_summary(
+                  icalcomponent_get_first_component(cal.get(), ICAL_VEVENT_COMPONENT))),
+              QStringLiteral("a"));
 }
 
 TEST(BookExportTest, CsvQuotesWhatNeedsItAndSkipsEmptyRows) {

@@ -99,12 +99,12 @@ QByteArray ValueText(const QString& text) {
     return BookText::ToUtf8(clean);
 }
 
-icaltimetype DateOf(const QDate& date) {
-    icaltimetype t = icaltime_null_date();
-    t.year = date.year();
-    t.month = date.month();
-    t.day = date.day();
-    return t;
+// A DATE property. Built from its text, since libical refuses to build a date after the year 3000
+// from fields, though it reads and writes one.
+icalproperty* DateProperty(const char* name, const QDate& date) {
+    const QByteArray line =
+        QByteArray(name) + ";VALUE=DATE:" + date.toString(QStringLiteral("yyyyMMdd")).toLatin1();
+    return icalproperty_new_from_string(line.constData());
 }
 
 // ---- Reading ----
@@ -463,10 +463,10 @@ QByteArray Export(const DayList& days, const QDateTime& stamp) {
         icalcomponent_add_property(event,
                                    icalproperty_new_uid((uid + "@tavrino-book").constData()));
         icalcomponent_add_property(event, icalproperty_new_dtstamp(dtstamp));
-        icalcomponent_add_property(event, icalproperty_new_dtstart(DateOf(date)));
+        icalcomponent_add_property(event, DateProperty("DTSTART", date));
         const QDate next = date.addDays(1);
         if (next.year() <= 9999) {
-            icalcomponent_add_property(event, icalproperty_new_dtend(DateOf(next)));
+            icalcomponent_add_property(event, DateProperty("DTEND", next));
         } else {
             // The day after 9999-12-31 has no DATE form.
             icaldurationtype oneDay = icaldurationtype_null_duration();
