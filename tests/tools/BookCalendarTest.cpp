@@ -116,10 +116,10 @@ TEST_F(BookCalendarTest, ThirdPartyCalendarLandsInRowsAndAgainAddsNothing) {
     // The zone nobody knows is taken as local time, the rule libical cannot expand is imported
     // once; each warning names the event's line.
     EXPECT_EQ(run.err, ics.toUtf8() +
-                           U8(u8":96: warning: time zone \"Mars/Olympus\" is unknown; its times "
+                           U8(u8":99: warning: time zone \"Mars/Olympus\" is unknown; its times "
                               u8"are taken as local times\n") +
                            ics.toUtf8() +
-                           U8(u8":109: warning: its RRULE cannot be expanded; only its first "
+                           U8(u8":112: warning: its RRULE cannot be expanded; only its first "
                               u8"occurrence is imported\n"));
 
     std::map<QString, Day> days = Days(Path("book.dat"));

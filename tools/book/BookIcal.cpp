@@ -132,6 +132,18 @@ bool ValidTime(const icaltimetype& t) {
 QString PropertyProblem(const QByteArray& text) {
     if (text.contains('\0'))
         return QStringLiteral("a NUL character in the line");
+    // An empty value is lawful (calendar services write "DESCRIPTION:" and "X-WR-CALDESC:"),
+    // though libical reports it; it carries nothing to import.
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == '"')
+            quoted = !quoted;
+        else if (text[i] == ':' && !quoted) {
+            if (i > 0 && i + 1 == text.size())
+                return QString();
+            break;
+        }
+    }
     const QByteArray wrapped = "BEGIN:VEVENT\r\n" + text + "\r\nEND:VEVENT\r\n";
     Component c(icalparser_parse_string(wrapped.constData()));
     if (!c)

@@ -7,6 +7,7 @@
 #include "tools/book/BookText.h"
 
 #include <QFileInfo>
+#include <QSet>
 #include <QStringDecoder>
 #include <map>
 #include <vector>
@@ -37,11 +38,13 @@ void PlaceDay(CTavrinoDoc& doc, const QDate& date, const std::vector<BookIcal::E
     doc.SelectDay(DateOf(date));
     const QString day = date.toString(Qt::ISODate);
     bool changed = false;
+    const QStringList memoLines = BookText::Lines(doc.GetMemo());
+    QSet<QString> inMemo(memoLines.begin(), memoLines.end());
     for (const BookIcal::Entry& e : entries) {
         if (e.time.isEmpty() && e.plan.isEmpty() && e.detail.isEmpty())
             continue;
         const QString memoLine = Joined({e.time, e.plan, e.detail});
-        bool present = BookText::Lines(doc.GetMemo()).contains(memoLine);
+        bool present = inMemo.contains(memoLine);
         for (int r = 0; r < CYoteiDay::kRows && !present; ++r)
             present = doc.GetTime(r) == e.time && doc.GetPlan(r) == e.plan;
         if (present)
@@ -65,6 +68,7 @@ void PlaceDay(CTavrinoDoc& doc, const QDate& date, const std::vector<BookIcal::E
             if (!memo.isEmpty() && !memo.endsWith(u'\n') && !memo.endsWith(u'\r'))
                 memo += QStringLiteral("\r\n");
             doc.SetMemo(memo + memoLine);
+            inMemo.insert(memoLine);
             out += QStringLiteral("%1 memo: %2\n").arg(day, memoLine);
         }
         changed = true;
