@@ -5,7 +5,6 @@
 #include <libical/ical.h>
 
 #include <QStringDecoder>
-#include <QTimeZone>
 #include <algorithm>
 #include <map>
 #include <memory>
@@ -547,7 +546,7 @@ ReadResult Read(const QByteArray& ics, const QDate& from, const QDate& to) {
         if (cl.text.trimmed().isEmpty())
             continue;
         QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8(cl.text);
+        const QString decoded = utf8(cl.text); // decoding is lazy: it runs on conversion
         if (utf8.hasError())
             return fail(cl.line, QStringLiteral("not UTF-8 text"));
         const QByteArray upper = cl.text.toUpper();
