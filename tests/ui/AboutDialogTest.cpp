@@ -17,7 +17,6 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
@@ -56,10 +55,6 @@ protected:
             seen = true;
             caption = dialog->windowTitle();
             close(dialog);
-            if (dialog->isVisible()) {
-                ADD_FAILURE() << "the About box did not close";
-                dialog->reject();
-            }
         });
     }
 
@@ -137,13 +132,8 @@ TEST_F(AboutTest, EighthButtonOpensItAndEscapeClosesIt) {
 TEST_F(AboutTest, ToolsMenuItemOpensIt) {
     ExpectAbout([](QDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     bool menuSeen = false;
-    auto* timer = new QTimer(frame);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [&, timer] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu || menu != frame->GetCommandBar()->GetMenu() || !menu->isVisible())
-            return;
-        timer->stop();
+    OnNextPopup([&](QMenu* menu) {
+        EXPECT_EQ(menu, frame->GetCommandBar()->GetMenu());
         menuSeen = true;
         for (QAction* action : menu->actions()) {
             if (action->text() != QStringLiteral("ツール") || !action->menu())
@@ -161,7 +151,6 @@ TEST_F(AboutTest, ToolsMenuItemOpensIt) {
         }
         menu->close();
     });
-    timer->start();
     QTest::mouseClick(frame->GetCommandBar()->GetMenuButton(), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(seen, 3000);
     EXPECT_TRUE(menuSeen);

@@ -16,7 +16,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <deque>
 #include <gtest/gtest.h>
 
@@ -43,18 +42,14 @@ struct SeenBox {
 class BoxScript {
 public:
     explicit BoxScript(std::deque<QMessageBox::StandardButton> answers)
-        : m_answers(std::move(answers)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
-        m_timer.start();
-    }
+        : m_answers(std::move(answers)), m_watcher([this](QWidget* modal) { Answer(modal); }) {}
 
     std::vector<SeenBox> seen;
 
 private:
-    void Poll() {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible() || !box->isActiveWindow())
+    void Answer(QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        if (!box)
             return;
         SeenBox record;
         record.text = box->text();
@@ -78,7 +73,7 @@ private:
     }
 
     std::deque<QMessageBox::StandardButton> m_answers;
-    QTimer m_timer;
+    PopupWatcher m_watcher;
 };
 
 class AppSaveTest : public PlannerAppTest {

@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -27,35 +26,28 @@ void WriteBytes(const QString& path, const QByteArray& bytes) {
 // answer for OK, Cancel for the save question).
 class ModalRecorder {
 public:
-    ModalRecorder() {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible() || !modal->isActiveWindow())
-                return;
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                texts.append(box->text());
-                icons.append(box->icon());
-                captions.append(box->windowTitle());
-            } else {
-                texts.append(modal->objectName());
-                icons.append(QMessageBox::NoIcon);
-                captions.append(modal->windowTitle());
-            }
-            if (auto* dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            else
-                modal->close();
-        });
-        m_timer.start();
-    }
-
     QStringList texts;
     QList<QMessageBox::Icon> icons;
     QStringList captions;
 
 private:
-    QTimer m_timer;
+    void Record(QWidget* modal) {
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            texts.append(box->text());
+            icons.append(box->icon());
+            captions.append(box->windowTitle());
+        } else {
+            texts.append(modal->objectName());
+            icons.append(QMessageBox::NoIcon);
+            captions.append(modal->windowTitle());
+        }
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+    }
+
+    PopupWatcher m_watcher{[this](QWidget* modal) { Record(modal); }};
 };
 
 class AppStartupTest : public PlannerAppTest {

@@ -23,34 +23,14 @@
 
 namespace {
 
-// Runs the action on the next entry dialog; the dialog must be closed by it.
-class OnEntryDialog {
-public:
-    explicit OnEntryDialog(std::function<void(CYoteiIns*)> action) : m_action(std::move(action)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible() || !modal->isActiveWindow())
-                return;
-            m_timer.stop();
-            ++m_count;
-            auto* dialog = qobject_cast<CYoteiIns*>(modal);
-            if (dialog)
-                m_action(dialog);
-            if (modal->isVisible()) {
-                ADD_FAILURE() << "the dialog was left open";
-                modal->close();
-            }
-        });
-        m_timer.start();
-    }
-    int Count() const { return m_count; }
-
-private:
-    std::function<void(CYoteiIns*)> m_action;
-    QTimer m_timer;
-    int m_count = 0;
-};
+// The action for one entry dialog; any other modal window is a failure.
+std::function<void(QWidget*)> AsEntryDialog(std::function<void(CYoteiIns*)> action) {
+    return [action = std::move(action)](QWidget* modal) {
+        auto* dialog = qobject_cast<CYoteiIns*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        action(dialog);
+    };
+}
 
 using EditingEndToEndTest = PlannerAppTest;
 
@@ -77,7 +57,7 @@ TEST_F(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) 
     // Item 3 (10 o'clock): type the plan, Tab to the detail, back to the plan and Enter.
     clickItem(3);
     {
-        OnEntryDialog answer([](CYoteiIns* dialog) {
+        const auto type = [](CYoteiIns* dialog) {
             QWidget* plan = QApplication::focusWidget();
             EXPECT_EQ(plan, dialog->GetDlgItem(IDC_PLAN));
             TypeText(plan, QStringLiteral("会議"));
@@ -88,19 +68,21 @@ TEST_F(EditingEndToEndTest, FilledEditedDeletedAndSavedDayReadsBackFromTheFile) 
             QTest::keyClick(detail, Qt::Key_Backtab, Qt::ShiftModifier);
             EXPECT_EQ(QApplication::focusWidget(), plan);
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
-        });
+        };
+        PopupWatcher answer(AsEntryDialog(type));
         QTest::keyClick(list, Qt::Key_Return);
         EXPECT_EQ(answer.Count(), 1);
     }
     // Item 6 (13 o'clock): typed the same way, closed with OK.
     clickItem(6);
     {
-        OnEntryDialog answer([](CYoteiIns* dialog) {
+        const auto type = [](CYoteiIns* dialog) {
             TypeText(QApplication::focusWidget(), QStringLiteral("昼食会"));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             TypeText(QApplication::focusWidget(), QStringLiteral("社員食堂"));
             QTest::mouseClick(qobject_cast<QPushButton*>(dialog->GetDlgItem(IDOK)), Qt::LeftButton);
-        });
+        };
+        PopupWatcher answer(AsEntryDialog(type));
         QTest::keyClick(list, Qt::Key_Return);
         EXPECT_EQ(answer.Count(), 1);
     }

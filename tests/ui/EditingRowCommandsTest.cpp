@@ -20,37 +20,6 @@
 
 namespace {
 
-// Answers every modal window opened while it lives, so a command that should not ask anything
-// cannot hang the test when it does.
-class ModalAnswer {
-public:
-    explicit ModalAnswer(std::function<void(QWidget*)> action) : m_action(std::move(action)) {
-        m_timer.setInterval(5);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (m_busy || !modal || !modal->isVisible() || !modal->isActiveWindow())
-                return;
-            m_busy = true;
-            ++m_count;
-            m_action(modal);
-            if (modal->isVisible()) {
-                ADD_FAILURE() << "a modal window was left open";
-                if (auto* dialog = qobject_cast<QDialog*>(modal))
-                    dialog->reject();
-            }
-            m_busy = false;
-        });
-        m_timer.start();
-    }
-    int Count() const { return m_count; }
-
-private:
-    std::function<void(QWidget*)> m_action;
-    QTimer m_timer;
-    int m_count = 0;
-    bool m_busy = false;
-};
-
 struct Texts {
     QString time, plan, detail;
     bool operator==(const Texts&) const = default;
@@ -213,7 +182,7 @@ TEST_F(EditingRowCommandsTest, EveryEditTriggerEditsTheSelectedItem) {
         Seen seen;
         Doc()->SetModifiedFlag(false);
         {
-            ModalAnswer answer(Answer(seen, typed, true));
+            PopupWatcher answer(Answer(seen, typed, true));
             trigger();
             EXPECT_EQ(answer.Count(), 1);
         }
@@ -236,7 +205,7 @@ TEST_F(EditingRowCommandsTest, EditOfTheHeadingRowChangesTheHeadingWithTheTimeFi
     Seen seen;
     const Texts typed{QStringLiteral("終日"), QStringLiteral("運動会"), QStringLiteral("雨天延期")};
     {
-        ModalAnswer answer(Answer(seen, typed, true));
+        PopupWatcher answer(Answer(seen, typed, true));
         QTest::keyClick(List(), Qt::Key_Return);
     }
     EXPECT_EQ(seen.texts, Seeded(0));
@@ -262,7 +231,7 @@ TEST_F(EditingRowCommandsTest, CancelledEditChangesNothingButMarksTheBookModifie
     ClickItem(3);
     Seen seen;
     {
-        ModalAnswer answer(Answer(
+        PopupWatcher answer(Answer(
             seen, Texts{QStringLiteral("x"), QStringLiteral("y"), QStringLiteral("z")}, false));
         Frame()->OnCmdMsg(ID_ROW_EDIT, true);
         EXPECT_EQ(answer.Count(), 1);
@@ -292,7 +261,7 @@ TEST_F(EditingRowCommandsTest, NothingSelectedOnlyStoresTheDay) {
         const std::vector<Texts> before = Items();
         Seen seen;
         {
-            ModalAnswer answer(Answer(seen, std::nullopt, false));
+            PopupWatcher answer(Answer(seen, std::nullopt, false));
             command();
             EXPECT_EQ(answer.Count(), 0);
         }
@@ -311,7 +280,7 @@ TEST_F(EditingRowCommandsTest, InsertAndDeleteRefuseTheHeadingRow) {
         Doc()->SetModifiedFlag(false);
         Seen seen;
         {
-            ModalAnswer answer(Answer(seen, std::nullopt, false));
+            PopupWatcher answer(Answer(seen, std::nullopt, false));
             ClickButton(button);
             EXPECT_EQ(answer.Count(), 0);
         }
@@ -329,14 +298,14 @@ TEST_F(EditingRowCommandsTest, TheLowestSelectedItemCounts) {
     ASSERT_EQ(SelectedItems(), (std::vector<int>{2, 5}));
     Seen seen;
     {
-        ModalAnswer answer(Answer(seen, std::nullopt, false));
+        PopupWatcher answer(Answer(seen, std::nullopt, false));
         Frame()->OnCmdMsg(ID_ROW_EDIT, true);
     }
     EXPECT_EQ(seen.texts, Seeded(2));
 
     const Texts typed{QStringLiteral("new"), QStringLiteral("挿入"), QString()};
     {
-        ModalAnswer answer(Answer(seen, typed, true));
+        PopupWatcher answer(Answer(seen, typed, true));
         ClickButton(3);
     }
     std::vector<Texts> expected = SeededItems();
@@ -358,7 +327,7 @@ TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
     const Texts typed{QStringLiteral("07"), QStringLiteral("早出"), QStringLiteral("鍵を開ける")};
     Seen seen;
     {
-        ModalAnswer answer(Answer(seen, typed, true));
+        PopupWatcher answer(Answer(seen, typed, true));
         ClickButton(3);
         EXPECT_EQ(answer.Count(), 1);
     }
@@ -376,7 +345,7 @@ TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
     ClickItem(10);
     const Texts last{QStringLiteral("18"), QStringLiteral("片付け"), QString()};
     {
-        ModalAnswer answer(Answer(seen, last, true));
+        PopupWatcher answer(Answer(seen, last, true));
         Frame()->OnCmdMsg(ID_ROW_INSERT, true);
     }
     expected[10] = last;
@@ -391,7 +360,7 @@ TEST_F(EditingRowCommandsTest, CancelledInsertChangesNoCell) {
     ClickItem(4);
     Seen seen;
     {
-        ModalAnswer answer(Answer(seen, Texts{"a", "b", "c"}, false));
+        PopupWatcher answer(Answer(seen, Texts{"a", "b", "c"}, false));
         ClickButton(3);
         EXPECT_EQ(answer.Count(), 1);
     }
@@ -405,7 +374,7 @@ TEST_F(EditingRowCommandsTest, DeleteMovesTheRowsUpAndEmptiesTheLastOne) {
     ClickItem(1);
     Seen seen;
     {
-        ModalAnswer answer(Answer(seen, std::nullopt, false));
+        PopupWatcher answer(Answer(seen, std::nullopt, false));
         ClickButton(4);
         EXPECT_EQ(answer.Count(), 0);
     }
@@ -439,7 +408,7 @@ TEST_F(EditingRowCommandsTest, LineBreakTypedInTheDetailIsKept) {
     SeedDay();
     ClickItem(2);
     {
-        ModalAnswer answer([](QWidget* modal) {
+        PopupWatcher answer([](QWidget* modal) {
             auto* dialog = qobject_cast<CYoteiIns*>(modal);
             ASSERT_NE(dialog, nullptr);
             QWidget* detail = dialog->GetDlgItem(IDC_DETAIL);
@@ -457,7 +426,7 @@ TEST_F(EditingRowCommandsTest, LineBreakTypedInTheDetailIsKept) {
     // Opened again untouched, it comes back exactly as stored.
     Seen seen;
     {
-        ModalAnswer answer(Answer(seen, std::nullopt, true));
+        PopupWatcher answer(Answer(seen, std::nullopt, true));
         QTest::keyClick(List(), Qt::Key_Return);
     }
     EXPECT_EQ(List()->GetItemText(2, 2), QStringLiteral("一行目\r\n二行目"));

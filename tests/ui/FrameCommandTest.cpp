@@ -32,22 +32,7 @@
 
 namespace {
 
-// Runs action on the next popup menu once it is shown (QToolButton's menu runs its own loop).
-void OnNextPopup(std::function<void(QMenu*)> action) {
-    auto* timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu || !menu->isVisible())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action(menu);
-    });
-    timer->start();
-}
-
-// Runs the event loop as the program does, waiting for events, so the idle updates run.
+// Runs the event loop as the program does, waiting for events.
 void RunEventLoop(int ms) {
     QEventLoop loop;
     QTimer::singleShot(ms, &loop, &QEventLoop::quit);

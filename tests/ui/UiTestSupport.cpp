@@ -9,6 +9,7 @@
 #include "platform/ui/Controls.h"
 #include "view/TavrinoView.h"
 
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QJsonDocument>
@@ -68,38 +69,108 @@ void RetypeText(QWidget* field, const QString& text) {
     TypeText(field, text);
 }
 
-MenuClicker::MenuClicker(QStringList path) : m_path(std::move(path)) {
+namespace {
+// Closes every open menu, innermost first.
+void CloseMenus() {
+    for (int i = 0; i < 16 && QApplication::activePopupWidget(); ++i)
+        QApplication::activePopupWidget()->close();
+}
+} // namespace
+
+PopupWatcher::PopupWatcher(std::function<void(QWidget*)> action, Kind kind, int limit)
+    : m_action(std::move(action)), m_kind(kind), m_limit(limit) {
     m_timer.setInterval(10);
-    QObject::connect(&m_timer, &QTimer::timeout, [this] {
-        m_elapsed += 10;
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        // The next item is looked for in the sub-menu the last click opened, not in the menu
-        // clicked (both may hold an item of that name).
-        if (m_step < m_path.size() && menu && menu != m_clicked) {
+    QObject::connect(&m_timer, &QTimer::timeout, [this] { Poll(); });
+    m_timer.start();
+}
+
+PopupWatcher::~PopupWatcher() = default;
+
+void PopupWatcher::Poll() {
+    if (m_limit > 0 && m_count >= m_limit)
+        return;
+    m_elapsed += m_timer.interval();
+    // One closed since is new when it shows again (the bar's menu is the same object each time).
+    if (m_last && !m_last->isVisible())
+        m_last = nullptr;
+    QWidget* popup = nullptr;
+    if (m_kind == Kind::Modal) {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal && modal->isVisible() && modal->isActiveWindow())
+            popup = modal;
+    } else if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+        if (menu->isVisible())
+            popup = menu;
+    }
+    if (!popup || m_inHand.contains(popup) || popup == m_last) {
+        if (m_timeoutMs > 0 && m_elapsed > m_timeoutMs && m_inHand.isEmpty()) {
+            if (m_kind == Kind::Menu)
+                CloseMenus();
+            Stop();
+        }
+        return;
+    }
+    ++m_count;
+    m_last = popup;
+    m_inHand.append(popup);
+    const QPointer<QWidget> guard(popup);
+    m_action(popup);
+    m_inHand.removeOne(popup);
+    if (m_kind == Kind::Modal && guard && guard->isVisible()) {
+        ADD_FAILURE() << "a modal window was left open: " << guard->objectName().toStdString();
+        if (auto* dialog = qobject_cast<QDialog*>(guard.data()))
+            dialog->reject();
+        else
+            guard->close();
+    }
+    if (m_limit > 0 && m_count >= m_limit)
+        Stop();
+}
+
+void PopupWatcher::Stop() {
+    m_timer.stop();
+    // Not from within its own timer's signal: once control is back in the event loop.
+    if (m_ownsItself && m_inHand.isEmpty())
+        QMetaObject::invokeMethod(
+            qApp, [this] { delete this; }, Qt::QueuedConnection);
+}
+
+void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs) {
+    auto* watcher = new PopupWatcher(std::move(action), PopupWatcher::Kind::Modal, 1);
+    watcher->SetTimeout(timeoutMs);
+    watcher->DeleteWhenDone();
+}
+
+void OnNextPopup(std::function<void(QMenu*)> action, int timeoutMs) {
+    auto* watcher = new PopupWatcher(
+        [action = std::move(action)](QWidget* popup) { action(static_cast<QMenu*>(popup)); },
+        PopupWatcher::Kind::Menu, 1);
+    watcher->SetTimeout(timeoutMs);
+    watcher->DeleteWhenDone();
+}
+
+bool ClickMenu(CCommandBar* bar, const QStringList& path) {
+    qsizetype step = 0;
+    // Each item is looked for in the menu its predecessor opened, not in the menu clicked before
+    // (both may hold an item of that name).
+    PopupWatcher walk(
+        [&](QWidget* popup) {
+            auto* menu = static_cast<QMenu*>(popup);
             for (QAction* action : menu->actions()) {
-                if (action->text() == m_path[m_step]) {
-                    ++m_step;
-                    m_clicked = menu;
+                if (action->text() == path.value(step)) {
+                    ++step;
                     QTest::mouseClick(menu, Qt::LeftButton, {},
                                       menu->actionGeometry(action).center());
                     return;
                 }
             }
-        }
-        if (m_elapsed > 5000) {
-            m_timer.stop();
-            if (menu)
-                menu->close();
-        }
-    });
-    m_timer.start();
-}
-
-bool ClickMenu(CCommandBar* bar, const QStringList& path) {
-    MenuClicker clicker(path);
+            CloseMenus(); // the path leads nowhere
+        },
+        PopupWatcher::Kind::Menu, int(path.size()));
+    walk.SetTimeout(5000);
     QTest::mouseClick(bar->GetMenuButton(), Qt::LeftButton);
     // The menu runs its own loop, so the walk is usually over when the click returns.
-    return QTest::qWaitFor([&] { return clicker.Done(); }, 5000);
+    return QTest::qWaitFor([&] { return step == path.size(); }, 5000);
 }
 
 QRect Ltrb(int left, int top, int right, int bottom) {

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QByteArray>
 #include <QJsonObject>
+#include <QList>
+#include <QPointer>
 #include <QRect>
 #include <QSettings>
 #include <QString>
@@ -26,25 +28,52 @@ class CTavrinoDoc;
 class CTavrinoView;
 class QMenu;
 
-// Runs action on the next modal window (a message box or a dialog) once it is shown and active
-// (the input focus is settled only then). The
-// action must close it, or the code under test never returns.
-inline void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000) {
-    auto* timer = new QTimer;
-    auto elapsed = std::make_shared<int>(0);
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, action, elapsed, timeoutMs] {
-        *elapsed += 10;
-        QWidget* modal = QApplication::activeModalWidget();
-        if ((modal && modal->isVisible() && modal->isActiveWindow()) || *elapsed > timeoutMs) {
-            timer->stop();
-            timer->deleteLater();
-            if (modal)
-                action(modal);
-        }
-    });
-    timer->start();
-}
+// Watches for pop-up windows while it lives and hands each one to action once it is ready: a
+// modal window (message box, dialog) once it is shown and active, since the input focus is
+// settled only then; a menu once it has popped up. Pop-ups raised while an action runs (a box
+// shown by the button it clicked) are handed on as well. The action must close a modal window,
+// or the code under test never returns: one left open is a failure and is closed.
+class PopupWatcher {
+public:
+    enum class Kind { Modal, Menu };
+
+    // limit: how many pop-ups to hand on before it stops; 0 for every one while it lives.
+    explicit PopupWatcher(std::function<void(QWidget*)> action, Kind kind = Kind::Modal,
+                          int limit = 0);
+    ~PopupWatcher();
+    PopupWatcher(const PopupWatcher&) = delete;
+    PopupWatcher& operator=(const PopupWatcher&) = delete;
+
+    int Count() const { return m_count; }
+    // Stops watching after timeoutMs; menus still open are closed then, so that the click that
+    // opened them returns.
+    void SetTimeout(int timeoutMs) { m_timeoutMs = timeoutMs; }
+    // The watcher deletes itself once it has handed on its limit, or at its timeout.
+    void DeleteWhenDone() { m_ownsItself = true; }
+
+private:
+    void Poll();
+    void Stop();
+
+    std::function<void(QWidget*)> m_action;
+    Kind m_kind;
+    int m_limit;
+    int m_count = 0;
+    int m_elapsed = 0;
+    int m_timeoutMs = 0;
+    bool m_ownsItself = false;
+    QTimer m_timer;
+    // Pop-ups whose action is running (it may run nested event loops), and the last one handed
+    // on while it stays open (a menu walk leaves it open while its sub-menu pops up).
+    QList<QWidget*> m_inHand;
+    QPointer<QWidget> m_last;
+};
+
+// Runs action on the next modal window (a message box or a dialog), within timeoutMs.
+void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+// Runs action on the next menu that pops up (a tool button's menu runs its own loop).
+void OnNextPopup(std::function<void(QMenu*)> action, int timeoutMs = 5000);
 
 // A profile and a documents folder of the test's own, in a temporary folder: the real profile
 // code reads and writes <dir>/config/VELKORAN/Tavrino.conf.
@@ -96,20 +125,6 @@ void TypeText(QWidget* field, const QString& text);
 
 // Replaces a field's text the way a user does: select everything, then type.
 void RetypeText(QWidget* field, const QString& text);
-
-// Clicks through the open menus along path, each item once its menu has popped up.
-class MenuClicker {
-public:
-    explicit MenuClicker(QStringList path);
-    bool Done() const { return m_step == m_path.size(); }
-
-private:
-    QStringList m_path;
-    QTimer m_timer;
-    QMenu* m_clicked = nullptr;
-    int m_step = 0;
-    int m_elapsed = 0;
-};
 
 // Opens the command bar's menu with a click and walks path through it, e.g. {"データ挿入",
 // "時刻データ"}; true when every item was clicked.
