@@ -54,6 +54,8 @@ bool CTavrinoApp::InitInstance() {
             return false;
     }
     m_pMainWnd->show();
+    // What the end of the last session could not say, such as where a book was saved.
+    ShowKeptNotices();
     return true;
 }
 

@@ -48,6 +48,8 @@ int main(int argc, char* argv[]) {
     for (const QString& message : startupMessages)
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 
+    // The organization and name place the data folder (backups) beside the profile's keys.
+    QApplication::setOrganizationName(QStringLiteral("VELKORAN"));
     QApplication::setApplicationName(QStringLiteral("Tavrino"));
     QApplication::setApplicationVersion(QStringLiteral("2.0.3.0"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));

@@ -3,9 +3,16 @@
 #include "platform/core/Archive.h"
 #include "platform/core/Profile.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 const QString kRecentFileSection = QStringLiteral("Recent File List");
 const QString kRecentFileEntry = QStringLiteral("File_dat");
+
+QString FullPath(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 } // namespace
 
 CTavrinoDoc::CTavrinoDoc() : m_nRowCount(0) {
@@ -93,7 +100,36 @@ void CTavrinoDoc::DeleteContents() {
 }
 
 bool CTavrinoDoc::OnNewDocument() {
+    m_identityPath.clear();
+    m_identity = FileIdentity();
     return CDocument::OnNewDocument();
+}
+
+void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
+    m_identityPath = FullPath(path);
+    m_identity = FileIdentity::OfBytes(path, bytes);
+    // An empty file is an empty book that was never written as one; it is not remembered.
+    if (!bytes.isEmpty())
+        RememberFile(path);
+}
+
+void CTavrinoDoc::OnFileWritten(const QString& path, const QByteArray& bytes) {
+    m_identityPath = FullPath(path);
+    m_identity = FileIdentity::OfBytes(path, bytes);
+    // A book just saved is the one to reopen, or a first save would look lost at the next start.
+    RememberFile(path);
+}
+
+bool CTavrinoDoc::IsChangedOnDisk(const QString& path) const {
+    // Only a file this document read or wrote can have been changed by someone else.
+    return !m_identityPath.isEmpty() && FullPath(path) == m_identityPath &&
+           m_identity.CompareWith(path) == FileIdentity::Change::changed;
+}
+
+void CTavrinoDoc::RememberFile(const QString& path) {
+    if (CDocumentHost* host = GetHost(); host && host->GetProfile())
+        host->GetProfile()->WriteProfileString(kRecentFileSection, kRecentFileEntry,
+                                               FullPath(path));
 }
 
 void CTavrinoDoc::Serialize(CArchive& ar) {
@@ -107,7 +143,4 @@ void CTavrinoDoc::Serialize(CArchive& ar) {
     BookFile::ReadDays(ar, m_nRowCount, fresh);
     DeleteContents();
     m_days = std::move(fresh);
-    if (CDocumentHost* host = GetHost(); host && host->GetProfile())
-        host->GetProfile()->WriteProfileString(kRecentFileSection, kRecentFileEntry,
-                                               ar.GetFilePath());
 }

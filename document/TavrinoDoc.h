@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/BookFile.h"
+#include "document/FileIdentity.h"
 #include "document/YoteiDay.h"
 #include "platform/core/Document.h"
 
@@ -45,8 +46,24 @@ public:
 
     const DayList& GetDays() const { return m_days; }
     const CYoteiDay& GetCurrentDay() const { return m_currentDay; }
+    // The book file as it was when this document last read or wrote it.
+    const QString& GetFileIdentityPath() const { return m_identityPath; }
+    const FileIdentity& GetFileIdentity() const { return m_identity; }
 
     int m_nRowCount;
     DayList m_days;
     CYoteiDay m_currentDay;
+
+protected:
+    // Where the book meets its file: each read and each save remembers the file's identity, and
+    // the file as the one to reopen at the next start.
+    void OnFileRead(const QString& path, const QByteArray& bytes) override;
+    void OnFileWritten(const QString& path, const QByteArray& bytes) override;
+    bool IsChangedOnDisk(const QString& path) const override;
+
+private:
+    void RememberFile(const QString& path);
+
+    QString m_identityPath;
+    FileIdentity m_identity;
 };

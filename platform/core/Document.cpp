@@ -1,7 +1,9 @@
 #include "platform/core/Document.h"
 
 #include "platform/core/Archive.h"
+#include "platform/core/Crc32c.h"
 #include "platform/core/Exceptions.h"
+#include "platform/core/FileSync.h"
 #include "platform/core/FrameworkIds.h"
 #include "platform/core/StringTable.h"
 
@@ -13,6 +15,7 @@
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <new>
 
 QString CDocumentHost::GetDocumentsFolder() const {
@@ -21,6 +24,10 @@ QString CDocumentHost::GetDocumentsFolder() const {
 
 QString CDocumentHost::DefaultDocumentsFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+}
+
+int CDocumentHost::AskOverwrite(const QString&) {
+    return IDNO;
 }
 
 QString CDocumentHost::GetDataFolder() const {
@@ -43,6 +50,87 @@ CFileException::Cause OpenFailureCause(const QString& path, int error) {
     if (error)
         return CFileException::CauseFromErrno(error);
     return info.exists() ? CFileException::accessDenied : CFileException::fileNotFound;
+}
+
+CFileException::Cause CauseOf(int error, CFileException::Cause unknown) {
+    return error ? CFileException::CauseFromErrno(error) : unknown;
+}
+
+using SyncFunction = std::function<bool(int fd)>;
+
+// A folder that refuses the new file or the rename; the caller may still write in place.
+struct FolderRefusal {
+    int error;
+};
+
+// Replaces target through a new file and a rename, so that an interrupted save leaves the old
+// file whole. The data is synced before the rename and the folder after it: QSaveFile ignores
+// its own sync's result, and a card that fails to sync must not be taken for saved.
+// beforeRename runs once the new file is safely on the disk.
+void ReplaceAtomically(const QString& target, const QByteArray& bytes, const QString& shownPath,
+                       const SyncFunction& sync, bool ownerOnly,
+                       const std::function<void()>& beforeRename = {}) {
+    QSaveFile file(target);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly))
+        throw FolderRefusal{errno};
+    if (ownerOnly)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        throw CFileException(CauseOf(errno, CFileException::genericException), shownPath);
+    errno = 0;
+    if (!sync(file.handle()))
+        throw CFileException(CauseOf(errno, CFileException::hardIO), shownPath);
+    if (beforeRename)
+        beforeRename();
+    errno = 0;
+    if (!file.commit())
+        throw FolderRefusal{errno};
+    errno = 0;
+    if (!FileSync::SyncFolder(QFileInfo(target).absolutePath()))
+        throw CFileException(CauseOf(errno, CFileException::hardIO), shownPath);
+}
+
+// Writes bytes over target itself, for a folder that refuses new files or the rename. The new
+// bytes are complete in memory and the old ones kept as a backup before the file is touched;
+// on any failure the old bytes are written back. Never truncate first: a full disk half way
+// would leave neither version.
+void WriteInPlace(const QString& target, const QByteArray& previous, const QByteArray& bytes,
+                  const QString& shownPath, const SyncFunction& sync) {
+    QFile file(target);
+    errno = 0;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
+        throw CFileException(OpenFailureCause(target, errno), shownPath);
+    const auto put = [&](const QByteArray& content) {
+        return file.seek(0) && file.write(content) == content.size() && file.flush() &&
+               file.resize(content.size()) && sync(file.handle());
+    };
+    errno = 0;
+    bool ok = put(bytes);
+    int error = ok ? 0 : errno;
+    // Read back what landed: a write that went astray must not pass for a save.
+    if (ok && (!file.seek(0) || file.readAll() != bytes)) {
+        ok = false;
+        error = EIO;
+    }
+    if (!ok) {
+        put(previous);
+        throw CFileException(CauseOf(error, CFileException::hardIO), shownPath);
+    }
+}
+
+// The backup of the book at target: its name and a short hash of its full path, so that books
+// of the same name in different folders keep a backup each.
+QString BackupFileName(const QString& target) {
+    const QFileInfo info(target);
+    const QByteArray key = QFile::encodeName(info.absoluteFilePath());
+    QString name =
+        info.completeBaseName() + QLatin1Char('-') +
+        QStringLiteral("%1").arg(Crc32c(key.constData(), key.size()), 8, 16, QLatin1Char('0'));
+    if (!info.suffix().isEmpty())
+        name += QLatin1Char('.') + info.suffix();
+    return name;
 }
 
 } // namespace
@@ -121,23 +209,26 @@ bool CDocument::OnOpenDocument(const QString& path) {
         ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
         return false;
     }
-    // A pipe tells no size: take what it holds first, so that it is not taken for an empty file.
-    QByteArray piped;
-    QBuffer pipedBuffer(&piped);
-    QIODevice* source = &file;
-    if (file.isSequential()) {
-        piped = file.readAll();
-        pipedBuffer.open(QIODevice::ReadOnly);
-        source = &pipedBuffer;
+    // The whole file at once: a pipe tells no size, and the bytes read are what a later save
+    // compares the file with.
+    errno = 0;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        const CFileException e(CauseOf(errno, CFileException::hardIO), path);
+        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        return false;
     }
-    // An empty file is an empty book; nothing is read and nothing is remembered.
-    if (source->size() == 0) {
+    // An empty file is an empty book; nothing is read.
+    if (bytes.isEmpty()) {
         DeleteContents();
         SetModifiedFlag(false);
+        OnFileRead(path, bytes);
         return true;
     }
     try {
-        CArchive ar(source, CArchive::load, QFileInfo(path).absoluteFilePath());
+        QBuffer source(&bytes);
+        source.open(QIODevice::ReadOnly);
+        CArchive ar(&source, CArchive::load, QFileInfo(path).absoluteFilePath());
         Serialize(ar);
     } catch (const CException& e) {
         ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
@@ -148,45 +239,118 @@ bool CDocument::OnOpenDocument(const QString& path) {
         return false;
     }
     SetModifiedFlag(false);
+    OnFileRead(path, bytes);
     return true;
 }
 
 bool CDocument::OnSaveDocument(const QString& path) {
-    const QFileInfo info(path);
+    return SaveFile(path, true);
+}
+
+bool CDocument::SaveFile(const QString& path, bool report) {
     try {
-        // Replacing goes through a new file and a rename, which would also replace a
-        // read-only file: refuse that as the file system would.
-        if (info.isDir() || (info.exists() && !info.isWritable()))
-            throw CFileException(CFileException::accessDenied, path);
-        QSaveFile file(path);
-        errno = 0;
-        if (!file.open(QIODevice::WriteOnly))
-            throw CFileException(OpenFailureCause(path, errno), path);
-        try {
-            CArchive ar(&file, CArchive::store, info.absoluteFilePath());
-            Serialize(ar);
-            ar.Flush();
-        } catch (...) {
-            file.cancelWriting();
-            throw;
-        }
-        errno = 0;
-        if (!file.commit()) {
-            const int error = errno;
-            throw CFileException(error ? CFileException::CauseFromErrno(error)
-                                       : CFileException::genericException,
-                                 path);
-        }
+        WriteFile(path);
     } catch (const CException& e) {
-        ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        if (report)
+            ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
         return false;
     } catch (const std::bad_alloc&) {
         const CMemoryException e;
-        ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+        if (report)
+            ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
         return false;
     }
     SetModifiedFlag(false);
     return true;
+}
+
+void CDocument::WriteFile(const QString& path) {
+    const QFileInfo info(path);
+    // A read-only file is refused as the file system would refuse it, although a rename could
+    // replace it.
+    if (info.isDir() || (info.exists() && !info.isWritable()))
+        throw CFileException(CFileException::accessDenied, path);
+
+    // The whole new book in memory first: a failure here has touched no file.
+    QByteArray bytes;
+    {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        CArchive ar(&buffer, CArchive::store, info.absoluteFilePath());
+        Serialize(ar);
+        ar.Flush();
+    }
+
+    // A symbolic link is saved through to its target, which keeps its permissions.
+    QString target = info.absoluteFilePath();
+    if (info.exists())
+        target = info.canonicalFilePath();
+    else if (info.isSymLink())
+        target = info.symLinkTarget();
+
+    QByteArray previous;
+    const bool replacing = QFileInfo(target).isFile();
+    if (replacing) {
+        QFile current(target);
+        errno = 0;
+        if (!current.open(QIODevice::ReadOnly))
+            throw CFileException(OpenFailureCause(target, errno), path);
+        previous = current.readAll();
+        if (current.error() != QFileDevice::NoError)
+            throw CFileException(CauseOf(errno, CFileException::hardIO), path);
+    }
+    // The backup is taken only once the new bytes are safely on the disk, so that a failed save
+    // does not push out the previous generation. Identical bytes need none.
+    bool backedUp = !replacing || previous == bytes;
+    const auto backUp = [&] {
+        if (!backedUp)
+            KeepBackup(target, previous);
+        backedUp = true;
+    };
+
+    const SyncFunction sync = [this](int fd) { return SyncData(fd); };
+    try {
+        ReplaceAtomically(target, bytes, path, sync, false, backUp);
+    } catch (const FolderRefusal& refusal) {
+        // The folder refuses the new file or the rename (a shared folder, a mounted card, a
+        // sticky folder), but a writable file may still be written in place.
+        if (!replacing)
+            throw CFileException(OpenFailureCause(path, refusal.error), path);
+        backUp();
+        WriteInPlace(target, previous, bytes, path, sync);
+    }
+    OnFileWritten(path, bytes);
+}
+
+void CDocument::KeepBackup(const QString& target, const QByteArray& previous) {
+    // A document without a host is a scratch copy; it keeps no backups.
+    const QString dataFolder = m_pHost ? m_pHost->GetDataFolder() : QString();
+    if (dataFolder.isEmpty())
+        return;
+    const QString folder = QDir(dataFolder).filePath(QStringLiteral("backups"));
+    const QString backup = QDir(folder).filePath(BackupFileName(target));
+    if (!QDir().mkpath(folder))
+        throw CFileException(CFileException::accessDenied, backup);
+    QFile::setPermissions(folder,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    try {
+        ReplaceAtomically(
+            backup, previous, backup, [this](int fd) { return SyncData(fd); }, true);
+    } catch (const FolderRefusal& refusal) {
+        throw CFileException(CauseOf(refusal.error, CFileException::accessDenied), backup);
+    }
+}
+
+void CDocument::OnFileRead(const QString&, const QByteArray&) {}
+
+void CDocument::OnFileWritten(const QString&, const QByteArray&) {}
+
+bool CDocument::IsChangedOnDisk(const QString&) const {
+    return false;
+}
+
+bool CDocument::SyncData(int fd) {
+    return FileSync::SyncData(fd);
 }
 
 QString CDocument::FreeNameInFolder(const QString& folder, const QString& title) {
@@ -199,9 +363,47 @@ QString CDocument::FreeNameInFolder(const QString& folder, const QString& title)
 
 bool CDocument::DoFileSave() {
     const QFileInfo info(m_strPathName);
-    if (!m_strPathName.isEmpty() && info.isFile() && info.isWritable())
+    if (!m_strPathName.isEmpty() && info.isFile() && info.isWritable()) {
+        if (IsChangedOnDisk(m_strPathName))
+            return SaveOverChangedFile();
         return OnSaveDocument(m_strPathName);
+    }
     return DoSave(m_strPathName);
+}
+
+bool CDocument::SaveOverChangedFile() {
+    const bool mayAsk =
+        m_pHost && m_pHost->GetPlatformKind() == PlatformKind::Desktop && m_pHost->CanAskUser();
+    if (!mayAsk)
+        return SaveBesideChangedFile();
+    // No keeps the other program's file and the book unsaved.
+    if (m_pHost->AskOverwrite(LoadString(IDP_FILE_CHANGED_ON_DISK).arg(m_strPathName)) != IDYES)
+        return false;
+    return OnSaveDocument(m_strPathName);
+}
+
+bool CDocument::SaveBesideChangedFile() {
+    // Both versions are kept: the book goes under the next free name beside the file, or into
+    // the documents folder when that folder cannot be written, and carries that name from now on.
+    const QFileInfo info(m_strPathName);
+    const QString base = info.completeBaseName();
+    QString copy = FreeNameInFolder(info.absolutePath(), base);
+    if (!SaveFile(copy, false)) {
+        const QString folder =
+            m_pHost ? m_pHost->GetDocumentsFolder() : CDocumentHost::DefaultDocumentsFolder();
+        QDir().mkpath(folder);
+        copy = FreeNameInFolder(folder, base);
+        if (!SaveFile(copy, true))
+            return false;
+    }
+    const QString original = m_strPathName;
+    SetPathName(copy);
+    const QString notice = LoadString(IDP_SAVED_BESIDE_CHANGED_FILE).arg(original, m_strPathName);
+    if (m_pHost)
+        m_pHost->ShowNotice(notice);
+    else
+        ShowMessage(notice);
+    return true;
 }
 
 bool CDocument::DoSave(const QString& name) {

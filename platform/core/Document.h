@@ -9,6 +9,7 @@
 class CArchive;
 class CException;
 class CProfile;
+class QByteArray;
 
 // What the document needs from the program around it: messages, the save question, the
 // profile and where untitled books go. The application provides it; tools and tests give their own.
@@ -21,6 +22,11 @@ public:
     virtual void ShowMessage(const QString& text) = 0;
     // Asks the save question; returns IDYES, IDNO or IDCANCEL.
     virtual int AskSaveChanges(const QString& text) = 0;
+    // Asks whether a file that another program changed may be overwritten; IDYES or IDNO.
+    virtual int AskOverwrite(const QString& text);
+    // Tells the user something that needs no answer. While no question may be asked, a host may
+    // keep it and tell it at the next start instead.
+    virtual void ShowNotice(const QString& text) { ShowMessage(text); }
     // False while no question may be asked (the desktop session is ending).
     virtual bool CanAskUser() const { return true; }
     // The profile that remembers the file read last; null when nothing may be remembered.
@@ -59,11 +65,15 @@ public:
     virtual bool OnNewDocument();
     // Reads the file; on failure the message is shown and the document is left as it was.
     virtual bool OnOpenDocument(const QString& path);
-    // Writes the file atomically; on failure the message is shown and the old file survives.
+    // Writes the file, keeping its previous bytes as a backup in the data folder: through a new
+    // file and a rename where the folder allows it, otherwise in place with the old bytes written
+    // back on failure. On failure the message is shown and the old file survives.
     virtual bool OnSaveDocument(const QString& path);
     virtual void Serialize(CArchive& ar) = 0;
 
-    // 保存: the document's own path when it names a writable file, otherwise a chosen name.
+    // 保存: the document's own path when it names a writable file, otherwise a chosen name. A
+    // file another program changed is overwritten only after the question; where none may be
+    // asked the book is written beside it under a free name instead.
     bool DoFileSave();
     // Writes the book under name, or under a free name in the documents folder when empty.
     bool DoSave(const QString& name);
@@ -83,11 +93,26 @@ signals:
     void ModifiedChanged(bool modified);
 
 protected:
+    // Called with the file's whole bytes after it was read, and after it was written.
+    virtual void OnFileRead(const QString& path, const QByteArray& bytes);
+    virtual void OnFileWritten(const QString& path, const QByteArray& bytes);
+    // Has another program changed the file at path since it was read or last saved here?
+    virtual bool IsChangedOnDisk(const QString& path) const;
+    // Flushes the data of an open file to the disk; false, with errno set, when that failed.
+    virtual bool SyncData(int fd);
+
     void ReportSaveLoadException(const QString& path, const CException* e, bool saving,
                                  int defaultId);
     void ShowMessage(const QString& text);
 
 private:
+    // The save itself; false after a failure, shown only when report is set.
+    bool SaveFile(const QString& path, bool report);
+    void WriteFile(const QString& path);
+    void KeepBackup(const QString& target, const QByteArray& previous);
+    bool SaveOverChangedFile();
+    bool SaveBesideChangedFile();
+
     CDocumentHost* m_pHost = nullptr;
     QString m_strPathName;
     QString m_strTitle;

@@ -57,6 +57,11 @@ QString LoadString(int id) {
         return QStringLiteral("%1 へのアクセス中にディスクがいっぱいになりました。");
     case AFX_IDP_FILE_EOF:
         return QStringLiteral("%1 の末尾以降にアクセスしようとしました。");
+    case IDP_FILE_CHANGED_ON_DISK:
+        return QStringLiteral("%1 は他のプログラムによって変更されています。上書きしますか?");
+    case IDP_SAVED_BESIDE_CHANGED_FILE:
+        return QStringLiteral(
+            "%1 は他のプログラムによって変更されていたため、上書きせずに %2 に保存しました。");
     default:
         return QString();
     }

@@ -33,6 +33,9 @@ enum StringId : int {
     AFX_IDP_FILE_LOCKING,
     AFX_IDP_FILE_DISKFULL,
     AFX_IDP_FILE_EOF,
+    // The program's own texts.
+    IDP_FILE_CHANGED_ON_DISK = 61800,      // the question before overwriting a changed file
+    IDP_SAVED_BESIDE_CHANGED_FILE = 61801, // the changed file was kept and the book saved beside it
 };
 
 // The text of a string-table entry; an empty string for an unknown identifier.

@@ -4,7 +4,8 @@
 
 class QWidget;
 
-enum class MessageButtons { Ok, YesNoCancel };
+// YesNo has No as its default: it guards an overwrite.
+enum class MessageButtons { Ok, YesNoCancel, YesNo };
 
 // The one way a text reaches the user in a box: the exclamation icon and the program's name as
 // the caption. Returns IDOK, IDYES, IDNO or IDCANCEL.

@@ -11,7 +11,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
 #include <QSessionManager>
+#include <cstdio>
 
 CWinApp::CWinApp() {
     OnCommand(ID_FILE_NEW, [this] { OnFileNew(); });
@@ -130,6 +134,53 @@ void CWinApp::ShowMessage(const QString& text) {
 
 int CWinApp::AskSaveChanges(const QString& text) {
     return AfxMessageBox(text, MessageButtons::YesNoCancel);
+}
+
+int CWinApp::AskOverwrite(const QString& text) {
+    return AfxMessageBox(text, MessageButtons::YesNo);
+}
+
+namespace {
+// The texts that could not be shown when the last session ended, as a JSON array of strings.
+QString KeptNoticesFile(const QString& dataFolder) {
+    return dataFolder.isEmpty() ? QString()
+                                : QDir(dataFolder).filePath(QStringLiteral("notices.json"));
+}
+
+QJsonArray ReadKeptNotices(const QString& file) {
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    return QJsonDocument::fromJson(in.readAll()).array();
+}
+} // namespace
+
+void CWinApp::ShowNotice(const QString& text) {
+    const QString file = KeptNoticesFile(GetDataFolder());
+    if (CanAskUser() || file.isEmpty()) {
+        ShowMessage(text);
+        return;
+    }
+    QJsonArray notices = ReadKeptNotices(file);
+    notices.append(text);
+    QDir().mkpath(QFileInfo(file).absolutePath());
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly) ||
+        out.write(QJsonDocument(notices).toJson(QJsonDocument::Compact)) < 0 || !out.commit()) {
+        // Nobody can be told now; the terminal of the session is the last place left.
+        std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+    }
+}
+
+void CWinApp::ShowKeptNotices() {
+    const QString file = KeptNoticesFile(GetDataFolder());
+    if (file.isEmpty() || !QFileInfo::exists(file))
+        return;
+    const QJsonArray notices = ReadKeptNotices(file);
+    // Gone before the first box, so that a crash in between cannot show them twice.
+    QFile::remove(file);
+    for (const QJsonValue& notice : notices)
+        ShowMessage(notice.toString());
 }
 
 QString CWinApp::GetDocumentsFolder() const {

@@ -58,6 +58,11 @@ public:
     PlatformKind GetPlatformKind() const override { return m_platformKind; }
     void ShowMessage(const QString& text) override;
     int AskSaveChanges(const QString& text) override;
+    int AskOverwrite(const QString& text) override;
+    // While the session ends the text is kept in the data folder and shown at the next start.
+    void ShowNotice(const QString& text) override;
+    // Shows the texts kept at the end of the last session, once.
+    void ShowKeptNotices();
     bool CanAskUser() const override { return !m_sessionEnding; }
     CProfile* GetProfile() override { return m_profile.get(); }
     QString GetDocumentsFolder() const override;

@@ -115,8 +115,9 @@ TEST_F(BookFile, PipeIsReadWholeNotTakenForAnEmptyFile) {
 }
 
 TEST_F(BookFile, EmptyBookAndEmptyFile) {
+    // A saved book is remembered as a read one is, so that a first save is not forgotten.
     EXPECT_EQ(SaveBytes().toHex(), QByteArray("00000000"));
-    EXPECT_EQ(Recent(), QStringLiteral("-"));
+    EXPECT_EQ(Recent(), dir.filePath(QStringLiteral("out.dat")));
 
     const QString path = Put(QStringLiteral("empty.dat"), QByteArray::fromHex("00000000"));
     ASSERT_TRUE(doc.OnOpenDocument(path));
@@ -378,7 +379,8 @@ TEST_F(BookSave, ExistingFileIsWrittenInPlace) {
     EXPECT_EQ(Slurp(path).toHex(), QByteArray(Bytes().u32(1).record(40001.0, "m")).toHex());
     EXPECT_EQ(doc.GetPathName(), QFileInfo(path).absoluteFilePath());
     EXPECT_FALSE(doc.IsModified());
-    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat"), QStringLiteral("profile.ini")}));
+    EXPECT_EQ(Recent(), doc.GetPathName());
     EXPECT_TRUE(host.messages.isEmpty());
 }
 
@@ -522,6 +524,134 @@ TEST_F(BookSave, SerializeFailureKeepsThePreviousFile) {
             path + QStringLiteral(" へのアクセス中にハードウェア I/O エラーが報告されました。")}));
     EXPECT_TRUE(failing.IsModified());
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+}
+
+// Its syncs fail after the first goodSyncs, as on a card that cannot flush its data.
+class FailingSyncDoc : public CTavrinoDoc {
+public:
+    int goodSyncs = 0;
+
+protected:
+    bool SyncData(int fd) override {
+        if (goodSyncs-- > 0)
+            return CTavrinoDoc::SyncData(fd);
+        errno = EIO;
+        return false;
+    }
+};
+
+// QSaveFile reports a failed sync as success; here it is a failed save that keeps the old file
+// and the previous backup.
+TEST_F(BookSave, FailedSyncIsAFailedSave) {
+    const QByteArray old = Bytes().u32(1).record(40001.0, QStringLiteral("old"));
+    const QString path = Put(QStringLiteral("book.dat"), old);
+    FailingSyncDoc failing;
+    failing.SetHost(&host);
+    failing.SetPathName(path);
+    failing.CommitCurrentDay();
+    EXPECT_FALSE(failing.DoFileSave());
+    EXPECT_EQ(
+        host.messages,
+        (QStringList{
+            path + QStringLiteral(" へのアクセス中にハードウェア I/O エラーが報告されました。")}));
+    EXPECT_TRUE(failing.IsModified());
+    EXPECT_EQ(Slurp(path), old);
+    EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
+    EXPECT_FALSE(QFileInfo::exists(host.dataDir.filePath(QStringLiteral("backups"))));
+}
+
+// A writable book in a folder that refuses new files (read-only) or the rename (sticky, the
+// book another user's) is written in place, its previous bytes kept as the backup; a failure
+// writes them back, and a copy that cannot go beside the book goes to the documents folder.
+TEST_F(BookSave, BookInAFolderThatRefusesNewFilesIsWrittenInPlace) {
+    const QByteArray old = Bytes().u32(1).record(40001.0, QStringLiteral("old"));
+    const QByteArray saved = Bytes().u32(1).record(40002.0, QStringLiteral("new"));
+    const QString shared = dir.filePath(QStringLiteral("shared"));
+    ASSERT_TRUE(QDir().mkdir(shared));
+    const QString path = Put(QStringLiteral("shared/book.dat"), old);
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0666), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(host.docs).constData(), 0777), 0);
+    host.data = dir.filePath(QStringLiteral("data"));
+    const QString backups = host.data + QStringLiteral("/backups");
+    const auto stated = [](const QString& file) {
+        struct stat st {};
+        ::stat(QFile::encodeName(file).constData(), &st);
+        return st;
+    };
+    const ino_t inode = stated(path).st_ino;
+
+    // The sticky bit protects only another user's file: that case needs root to set it up.
+    for (mode_t mode : {mode_t(01777), mode_t(0555)}) {
+        if (mode == 01777 && geteuid() != 0)
+            continue;
+        SCOPED_TRACE(mode);
+        Put(QStringLiteral("shared/book.dat"), old);
+        ASSERT_EQ(chmod(QFile::encodeName(shared).constData(), mode), 0);
+        const auto [result, text] = AsOrdinaryUser(dir.path(), [&](QString& shown) {
+            doc.SetPathName(path);
+            doc.DeleteContents();
+            AddDay(40002.0, QStringLiteral("new"));
+            const bool ok = doc.DoFileSave();
+            shown = host.messages.join(QLatin1Char('|'));
+            return ok ? 0 : 1;
+        });
+        EXPECT_EQ(result, 0) << text.toStdString();
+        EXPECT_EQ(Slurp(path), saved);
+        EXPECT_EQ(stated(path).st_ino, inode);
+        EXPECT_EQ(QDir(shared).entryList(QDir::Files | QDir::Hidden),
+                  (QStringList{QStringLiteral("book.dat")}));
+        const QStringList kept = QDir(backups).entryList(QDir::Files);
+        ASSERT_EQ(kept.size(), 1);
+        EXPECT_TRUE(kept[0].startsWith(QStringLiteral("book-"))) << kept[0].toStdString();
+        EXPECT_EQ(Slurp(backups + QLatin1Char('/') + kept[0]), old);
+        EXPECT_EQ(stated(backups + QLatin1Char('/') + kept[0]).st_mode & 0777, 0600u);
+        EXPECT_EQ(stated(backups).st_mode & 0777, 0700u);
+    }
+
+    // In place, a sync that fails is a failed save and the bytes before it are written back.
+    const auto [failed, failText] = AsOrdinaryUser(dir.path(), [&](QString& shown) {
+        FailingSyncDoc failing;
+        failing.goodSyncs = 1; // the backup's
+        failing.SetHost(&host);
+        failing.SetPathName(path);
+        failing.CommitCurrentDay();
+        host.messages.clear();
+        const bool ok = failing.DoFileSave();
+        shown = host.messages.join(QLatin1Char('|'));
+        return ok ? 1 : 0;
+    });
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(failText,
+              path + QStringLiteral(" へのアクセス中にハードウェア I/O エラーが報告されました。"));
+    EXPECT_EQ(Slurp(path), saved);
+
+    // Another program rewrote the book and no question may be asked: both versions are kept,
+    // this one in the documents folder, since no file can be made beside the book.
+    const QByteArray other = Bytes().u32(1).record(40009.0, QStringLiteral("other"));
+    const auto [copied, copyText] = AsOrdinaryUser(dir.path(), [&](QString& shown) {
+        host.kind = PlatformKind::Handheld;
+        if (!doc.OnOpenDocument(path))
+            return 1;
+        doc.SetPathName(path);
+        QFile rewrite(path);
+        if (!rewrite.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            rewrite.write(other) != other.size())
+            return 2;
+        rewrite.close();
+        AddDay(40003.0, QStringLiteral("mine"));
+        const bool ok = doc.DoFileSave() && host.notices.size() == 1;
+        shown = doc.GetPathName();
+        return ok ? 0 : 3;
+    });
+    const QString copy = QDir(host.docs).filePath(QStringLiteral("book.dat"));
+    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(copyText, copy);
+    EXPECT_EQ(Slurp(path), other);
+    EXPECT_EQ(Slurp(copy), QByteArray(Bytes()
+                                          .u32(2)
+                                          .record(40002.0, QStringLiteral("new"))
+                                          .record(40003.0, QStringLiteral("mine"))));
+    chmod(QFile::encodeName(shared).constData(), 0755);
 }
 
 } // namespace

@@ -65,8 +65,9 @@ inline QByteArray WorkedExampleBook() {
     return book;
 }
 
-// Records the messages and the save questions; answers with answer, and offers the profile and
-// the documents folder the test sets (the default folder while none is set).
+// Records the messages, the notices and the questions; answers with answer (and overwrite for
+// the question before a changed file is overwritten), and offers the profile and the documents
+// folder the test sets (the default folder while none is set) and a data folder of its own.
 class RecordingHost : public CDocumentHost {
 public:
     PlatformKind GetPlatformKind() const override { return kind; }
@@ -75,18 +76,27 @@ public:
         questions << text;
         return answer;
     }
+    int AskOverwrite(const QString& text) override {
+        questions << text;
+        return overwrite;
+    }
+    void ShowNotice(const QString& text) override { notices << text; }
     bool CanAskUser() const override { return canAsk; }
     CProfile* GetProfile() override { return profile.get(); }
     QString GetDocumentsFolder() const override {
         return docs.isEmpty() ? CDocumentHost::GetDocumentsFolder() : docs;
     }
+    QString GetDataFolder() const override { return data.isEmpty() ? dataDir.path() : data; }
 
     PlatformKind kind = PlatformKind::Desktop;
     bool canAsk = true;
     int answer = IDNO;
-    QStringList messages, questions;
+    int overwrite = IDNO;
+    QStringList messages, questions, notices;
     std::unique_ptr<CProfile> profile;
     QString docs;
+    QString data;
+    QTemporaryDir dataDir;
 };
 
 // Writes data to name in dir and returns the file's path.

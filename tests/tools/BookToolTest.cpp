@@ -323,18 +323,31 @@ TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone)
               target + QStringLiteral(" に正しくないパスが含まれています。\n"));
 }
 
-TEST_F(BookToolTest, ReadingNeverTouchesTheProfile) {
+// The tool never writes the profile; a build over a book keeps the book it replaces in the
+// planner's backups folder, as the planner's own save does.
+TEST_F(BookToolTest, NeverTouchesTheProfileAndBuildKeepsABackup) {
     WriteAll(Path("book.dat"), WorkedExampleBook());
     QTemporaryDir home;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
     env.insert("XDG_CONFIG_HOME", home.filePath("config"));
+    env.insert("XDG_DATA_HOME", home.filePath("data"));
     for (const char* command : {"dump", "check"})
         EXPECT_EQ(RunTool({command, Path("book.dat")}, env).exitCode, 0);
     EXPECT_EQ(RunTool({"export", "--format=ics", Path("book.dat")}, env).exitCode, 0);
     EXPECT_TRUE(QDir(home.path())
                     .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden)
                     .isEmpty());
+
+    WriteAll(Path("empty.json"), "{\"days\":[]}");
+    EXPECT_EQ(RunTool({"build", Path("empty.json"), Path("book.dat")}, env).exitCode, 0);
+    EXPECT_EQ(ReadAll(Path("book.dat")).toHex(), QByteArray("00000000"));
+    const QDir backups(home.filePath("data/VELKORAN/Tavrino/backups"));
+    const QStringList kept = backups.entryList(QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(ReadAll(backups.filePath(kept[0])), WorkedExampleBook());
+    EXPECT_EQ(QDir(home.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+              QStringList{"data"});
 }
 
 TEST_F(BookToolTest, BadUsageExitsWithTwo) {

@@ -9,6 +9,7 @@
 #include "platform/ui/View.h"
 #include "resources/Resource.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
@@ -102,6 +103,23 @@ protected:
     }
 
     void PressCtrlN() { QTest::keyClick(frame, Qt::Key_N, Qt::ControlModifier); }
+    void ClickSave() {
+        EXPECT_TRUE(ClickMenu(frame->GetCommandBar(),
+                              {QStringLiteral("ファイル"), QStringLiteral("保存")}));
+    }
+
+    // Another planner saves the book over ours: july 7 becomes "他の計画".
+    QByteArray OtherProgramWritesTheBook() {
+        WriteBook(bookPath, july7, QStringLiteral("他の計画"));
+        return ReadBytes(bookPath);
+    }
+
+    QString KeptBesideText(const QString& copy) const {
+        return bookPath +
+               QStringLiteral(" は他のプログラムによって変更されていたため、上書きせず"
+                              "に ") +
+               copy + QStringLiteral(" に保存しました。");
+    }
 
     void ExpectNewBook() {
         EXPECT_TRUE(doc->GetDays().empty());
@@ -135,6 +153,7 @@ TEST_F(AppSaveTest, QuestionForAnUntitledBookAndYesSavesThenStartsNew) {
     EXPECT_EQ(boxes.seen[0].defaultButton, QMessageBox::Yes);
     const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
+    EXPECT_EQ(m_profile.Remembered(), saved);
     ExpectNewBook();
 }
 
@@ -230,6 +249,7 @@ TEST_F(AppSaveTest, HandheldSavesWithoutAskingBeforeNewAndOnClose) {
     EXPECT_TRUE(boxes.seen.empty());
     EXPECT_FALSE(frame->isVisible());
     EXPECT_EQ(PlanOnDisk(saved, july7), QStringLiteral("閉じる前"));
+    EXPECT_EQ(m_profile.Remembered(), saved);
 }
 
 TEST_F(AppSaveTest, ClosingOnTheDesktopAsksAndCancelKeepsTheWindow) {
@@ -269,6 +289,7 @@ TEST_F(AppSaveTest, SessionEndSavesAnUntitledBookAndTheTitleFollows) {
     EXPECT_TRUE(boxes.seen.empty());
     const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_EQ(PlanOnDisk(saved, july8), QStringLiteral("変更"));
+    EXPECT_EQ(m_profile.Remembered(), saved);
     // The document tells the frame at once: no pass of the event loop is needed.
     EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題.dat - Tavrino"));
 }
@@ -279,6 +300,104 @@ TEST_F(AppSaveTest, UnmodifiedBookIsReplacedAtOnce) {
     PressCtrlN();
     EXPECT_TRUE(boxes.seen.empty());
     ExpectNewBook();
+}
+
+// Two planners on one book: a touch raises no question, another's save does, No keeps both the
+// file and the unsaved change, Yes overwrites and the backup holds what was overwritten.
+TEST_F(AppSaveTest, BookChangedByAnotherProgramIsOverwrittenOnlyAfterTheQuestion) {
+    StartWithBook();
+    Change();
+    {
+        QFile file(bookPath);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTimeUtc().addSecs(3600),
+                                     QFileDevice::FileModificationTime));
+    }
+    {
+        BoxScript boxes({});
+        ClickSave();
+        EXPECT_TRUE(boxes.seen.empty());
+    }
+    EXPECT_FALSE(doc->IsModified());
+
+    const QByteArray others = OtherProgramWritesTheBook();
+    doc->SelectDay(july8);
+    doc->SetPlan(0, QStringLiteral("上書き"));
+    doc->CommitCurrentDay();
+    {
+        BoxScript boxes({QMessageBox::No});
+        ClickSave();
+        ASSERT_EQ(boxes.seen.size(), 1u);
+        EXPECT_EQ(boxes.seen[0].text,
+                  bookPath +
+                      QStringLiteral(" は他のプログラムによって変更されています。上書きしますか?"));
+        EXPECT_EQ(boxes.seen[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        EXPECT_EQ(boxes.seen[0].defaultButton, QMessageBox::No);
+    }
+    EXPECT_EQ(ReadBytes(bookPath), others);
+    EXPECT_TRUE(doc->IsModified());
+
+    {
+        BoxScript boxes({QMessageBox::Yes});
+        ClickSave();
+        EXPECT_EQ(boxes.seen.size(), 1u);
+    }
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(PlanOnDisk(bookPath, july8), QStringLiteral("上書き"));
+    const QDir backups(m_app->GetDataFolder() + QStringLiteral("/backups"));
+    const QStringList kept = backups.entryList(QDir::Files);
+    ASSERT_EQ(kept.size(), 1);
+    EXPECT_EQ(ReadBytes(backups.filePath(kept[0])), others);
+}
+
+// Where no question may be asked, both versions are kept: the book goes beside the other's file
+// under the next free name and carries it from then on, and the user is told at once.
+TEST_F(AppSaveTest, HandheldKeepsBothVersionsWhenAnotherProgramChangedTheBook) {
+    StartWithBook(PlatformKind::Handheld);
+    Change();
+    const QByteArray others = OtherProgramWritesTheBook();
+    BoxScript boxes({QMessageBox::Ok});
+    ClickSave();
+    const QString copy = m_profile.File(QStringLiteral("book1.dat"));
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, KeptBesideText(copy));
+    EXPECT_EQ(ReadBytes(bookPath), others);
+    EXPECT_EQ(PlanOnDisk(copy, july8), QStringLiteral("変更"));
+    EXPECT_EQ(doc->GetPathName(), copy);
+    EXPECT_FALSE(doc->IsModified());
+    EXPECT_EQ(m_profile.Remembered(), copy);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("book1.dat - Tavrino"));
+}
+
+// At the end of a session nobody can be told: the next start says where the book went, once,
+// and opens it.
+TEST_F(AppSaveTest, SessionEndKeepsBothVersionsAndTheNextStartSaysSo) {
+    StartWithBook();
+    Change();
+    const QByteArray others = OtherProgramWritesTheBook();
+    {
+        BoxScript boxes({});
+        m_app->OnSessionEnding();
+        EXPECT_TRUE(boxes.seen.empty());
+    }
+    const QString copy = m_profile.File(QStringLiteral("book1.dat"));
+    EXPECT_EQ(ReadBytes(bookPath), others);
+    EXPECT_EQ(PlanOnDisk(copy, july8), QStringLiteral("変更"));
+
+    m_app.reset();
+    {
+        BoxScript boxes({QMessageBox::Ok});
+        Start();
+        ASSERT_EQ(boxes.seen.size(), 1u);
+        EXPECT_EQ(boxes.seen[0].text, KeptBesideText(copy));
+    }
+    EXPECT_EQ(doc->GetPathName(), copy);
+    EXPECT_EQ(StoredPlan(doc, july8), QStringLiteral("変更"));
+
+    m_app.reset();
+    BoxScript boxes({});
+    Start();
+    EXPECT_TRUE(boxes.seen.empty());
 }
 
 } // namespace

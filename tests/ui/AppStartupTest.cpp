@@ -279,7 +279,9 @@ TEST_F(AppStartupTest, NameEndingInASpaceOpensThatFile) {
     EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("空白"));
 }
 
-TEST_F(AppStartupTest, BookSavedNewIsNotRemembered) {
+// A first-time user's book, saved once, is what the next start opens: a book saved is remembered
+// as a book read is.
+TEST_F(AppStartupTest, BookSavedNewIsRememberedAndReopened) {
     Start();
     doc->SelectDay(july7);
     doc->SetPlan(0, QStringLiteral("新規"));
@@ -288,12 +290,14 @@ TEST_F(AppStartupTest, BookSavedNewIsNotRemembered) {
     const QString saved = m_profile.DocumentsFolder() + QStringLiteral("/無題.dat");
     EXPECT_TRUE(QFileInfo(saved).isFile());
     EXPECT_EQ(doc->GetPathName(), saved);
-    EXPECT_TRUE(m_profile.Remembered().isEmpty());
+    EXPECT_EQ(m_profile.Remembered(), saved);
 
     m_app.reset();
     ModalRecorder boxes;
     Start();
-    ExpectEmptyUntitledBook();
+    EXPECT_EQ(doc->GetPathName(), saved);
+    EXPECT_EQ(StoredPlan(doc, july7), QStringLiteral("新規"));
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("無題.dat - Tavrino"));
     EXPECT_TRUE(boxes.texts.isEmpty());
 }
 

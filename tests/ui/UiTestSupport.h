@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QFile>
 #include <QJsonObject>
 #include <QList>
 #include <QPointer>
@@ -75,13 +76,23 @@ void OnNextModal(std::function<void(QWidget*)> action, int timeoutMs = 5000);
 // Runs action on the next menu that pops up (a tool button's menu runs its own loop).
 void OnNextPopup(std::function<void(QMenu*)> action, int timeoutMs = 5000);
 
-// A profile and a documents folder of the test's own, in a temporary folder: the real profile
-// code reads and writes <dir>/config/VELKORAN/Tavrino.conf.
+// A profile, a documents folder and a data folder of the test's own, in a temporary folder: the
+// real profile code reads and writes <dir>/config/VELKORAN/Tavrino.conf, and the per-user data
+// (backups) goes below <dir>/data, for the programs the test starts too.
 class TestProfileFolder {
 public:
-    TestProfileFolder() {
+    TestProfileFolder()
+        : m_hadDataHome(qEnvironmentVariableIsSet("XDG_DATA_HOME")),
+          m_oldDataHome(qgetenv("XDG_DATA_HOME")) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ConfigFolder());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, ConfigFolder());
+        qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
+    }
+    ~TestProfileFolder() {
+        if (!m_hadDataHome)
+            qunsetenv("XDG_DATA_HOME");
+        else
+            qputenv("XDG_DATA_HOME", m_oldDataHome);
     }
     QString Path() const { return m_dir.path(); }
     QString ConfigFolder() const { return m_dir.path() + QStringLiteral("/config"); }
@@ -99,6 +110,8 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    bool m_hadDataHome;
+    QByteArray m_oldDataHome;
 };
 
 // The planner started on a TestProfileFolder of the test's own, with its main parts at hand.

@@ -22,7 +22,8 @@ struct ReadResult {
 
 ReadResult Read(const QString& path);
 
-// Writes days in the order given through the planner's save, which replaces path atomically.
+// Writes days in the order given through the planner's save, which replaces path atomically
+// and keeps the replaced file as a backup in the planner's data folder.
 // On failure returns false with the planner's text in message.
 bool Write(const QString& path, DayList days, QString& message);
 

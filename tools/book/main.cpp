@@ -10,6 +10,7 @@
 #include "tools/book/BookJson.h"
 #include "tools/book/BookText.h"
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -36,12 +37,14 @@ Commands:
                          the damage (the planner's message goes to stderr, exit 1).
   build JSON OUT         Write the book OUT from JSON as dump prints it (JSON may
                          be - for stdin). OUT is written through the planner's own
-                         save, which replaces it atomically. Days are written in
-                         the order given; nothing is sorted or merged. A book
-                         the planner wrote comes back byte for byte; texts an
-                         older writer stored as 8-bit text come back in the
-                         planner's UTF-16 form, and bytes after the last
-                         record are not kept.
+                         save, which replaces it atomically and keeps the file it
+                         replaces in the planner's backups folder
+                         (~/.local/share/VELKORAN/Tavrino/backups/). Days are
+                         written in the order given; nothing is sorted or
+                         merged. A book the planner wrote comes back byte for
+                         byte; texts an older writer stored as 8-bit text come
+                         back in the planner's UTF-16 form, and bytes after the
+                         last record are not kept.
   check FILE             Summarise the book: days, first and last date, dates held
                          twice, records out of order, dates with a time of day,
                          trailing bytes after the last record. On a damaged file
@@ -407,6 +410,9 @@ int Import(const Arguments& a) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // The planner's names, so that the backups a build keeps land in the planner's data folder.
+    QCoreApplication::setOrganizationName(QStringLiteral("VELKORAN"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tavrino"));
     std::vector<QString> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(QFile::decodeName(argv[i]));
