@@ -382,6 +382,19 @@ TEST_F(BookSave, ExistingFileIsWrittenInPlace) {
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat"), QStringLiteral("profile.ini")}));
     EXPECT_EQ(Recent(), doc.GetPathName());
     EXPECT_TRUE(host.messages.isEmpty());
+
+    // Through a symbolic link the target is written and keeps its permissions.
+    const QString link = dir.filePath(QStringLiteral("link.dat"));
+    ASSERT_TRUE(QFile::link(path, link));
+    ASSERT_EQ(chmod(QFile::encodeName(path).constData(), 0640), 0);
+    doc.SetPathName(link);
+    AddDay(40002.0, QStringLiteral("l"));
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_TRUE(QFileInfo(link).isSymLink());
+    EXPECT_EQ(Slurp(path), QByteArray(Bytes().u32(2).record(40001.0, "m").record(40002.0, "l")));
+    EXPECT_EQ(QFile::permissions(path), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                            QFileDevice::ReadUser | QFileDevice::WriteUser |
+                                            QFileDevice::ReadGroup);
 }
 
 TEST_F(BookSave, UntitledBookGoesToTheDocumentsFolderUnderAFreeName) {
