@@ -37,7 +37,7 @@ bool SameDays(const DayList& a, const DayList& b) {
 }
 
 // What a load came to: success or the kind of damage.
-enum class Verdict { ok, endOfFile, badIndex, otherArchive, file, memory, other };
+enum class Verdict { ok, endOfFile, badIndex, badSchema, otherArchive, file, memory, other };
 
 Verdict VerdictOf(const CException& e) {
     if (const auto* ae = dynamic_cast<const CArchiveException*>(&e)) {
@@ -46,6 +46,8 @@ Verdict VerdictOf(const CException& e) {
             return Verdict::endOfFile;
         case CArchiveException::badIndex:
             return Verdict::badIndex;
+        case CArchiveException::badSchema:
+            return Verdict::badSchema;
         default:
             return Verdict::otherArchive;
         }
@@ -57,23 +59,10 @@ Verdict VerdictOf(const CException& e) {
     return Verdict::other;
 }
 
-// A device over bytes the fuzzer owns: no copy, so reading past the end is caught by ASan.
-class ReadBuffer {
-public:
-    ReadBuffer(const char* data, qsizetype size) {
-        m_buffer.setData(QByteArray::fromRawData(data, size));
-        m_buffer.open(QIODevice::ReadOnly);
-    }
-    QBuffer* device() { return &m_buffer; }
-
-private:
-    QBuffer m_buffer;
-};
-
 Verdict LoadDocument(CTavrinoDoc& doc, const QByteArray& bytes, qint64* leftOver = nullptr) {
-    ReadBuffer in(bytes.constData(), bytes.size());
+    // The archive reads the fuzzer's own bytes, not a copy, so reading past the end is caught.
     try {
-        CArchive ar(in.device(), CArchive::load, QStringLiteral("fuzz.dat"));
+        CArchive ar(bytes, QStringLiteral("fuzz.dat"));
         doc.Serialize(ar);
         if (leftOver)
             *leftOver = ar.BytesRemaining();
@@ -88,7 +77,7 @@ QByteArray SaveDocument(CTavrinoDoc& doc) {
     QBuffer out(&bytes);
     out.open(QIODevice::WriteOnly);
     try {
-        CArchive ar(&out, CArchive::store, QStringLiteral("fuzz.dat"));
+        CArchive ar(&out, QStringLiteral("fuzz.dat"));
         doc.Serialize(ar);
         ar.Flush();
     } catch (const CException&) {
@@ -106,9 +95,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DayList direct;
     Verdict directVerdict = Verdict::ok;
     {
-        ReadBuffer in(chars, qsizetype(size));
         try {
-            CArchive ar(in.device(), CArchive::load, QStringLiteral("fuzz.dat"));
+            CArchive ar(QByteArrayView(chars, qsizetype(size)), QStringLiteral("fuzz.dat"));
             BookFile::ReadDays(ar, CYoteiDay::kRows, direct);
         } catch (const CException& e) {
             directVerdict = VerdictOf(e);

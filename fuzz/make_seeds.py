@@ -3,8 +3,9 @@
 
 Each seed is a small book file, well-formed or damaged on purpose, that starts the fuzzer near
 one of the reader's branches: the length forms of both string encodings, hostile lengths,
-truncation and the record counts that read nothing. Inputs the fuzzer itself found are kept
-next to them under names starting with "found-".
+truncation and the record counts that no book holds (from 80000001 on, or 0 with more bytes
+after it), which are refused. Inputs the fuzzer itself found are kept next to them under names
+starting with "found-".
 """
 
 import os
@@ -113,6 +114,7 @@ def seeds():
         record(40002.0, strings_with(memo=wide("歯医者 15:30"))),
     )[:-3]
     s["count-80000001.dat"] = book(record(40001.0, strings_with()), count=0x80000001)
+    s["count-0-then-bytes.dat"] = book(record(40001.0, strings_with()), count=0)
     s["count-7fffffff.dat"] = book(record(40001.0, strings_with()), count=0x7FFFFFFF)
     s["odd-dates.dat"] = book(
         record(float("nan"), strings_with(heading=wide("x"))),

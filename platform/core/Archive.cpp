@@ -13,24 +13,15 @@ constexpr qint64 kChunk = 64 * 1024;
 constexpr quint64 kMaxLength = 0x7FFFFFFF;
 } // namespace
 
-CArchive::CArchive(QIODevice* device, Mode mode, QString filePath)
-    : m_device(device), m_mode(mode), m_filePath(std::move(filePath)) {
-    if (m_mode == load) {
-        // A sequential device tells only what it has at hand; a file tells its whole size.
-        m_deviceRemaining = m_device->isSequential() ? m_device->bytesAvailable()
-                                                     : m_device->size() - m_device->pos();
-    } else {
-        m_buffer.reserve(kChunk);
-    }
+CArchive::CArchive(QByteArrayView bytes, QString filePath)
+    : m_mode(load), m_filePath(std::move(filePath)), m_in(bytes) {}
+
+CArchive::CArchive(QIODevice* device, QString filePath)
+    : m_device(device), m_mode(store), m_filePath(std::move(filePath)) {
+    m_buffer.reserve(kChunk);
 }
 
 CArchive::~CArchive() = default;
-
-void CArchive::ThrowFileError(int error) const {
-    throw CFileException(error ? CFileException::CauseFromErrno(error)
-                               : CFileException::genericException,
-                         m_filePath);
-}
 
 void CArchive::Flush() {
     if (m_mode != store || m_buffer.isEmpty())
@@ -39,7 +30,7 @@ void CArchive::Flush() {
     const qint64 written = m_device->write(m_buffer);
     const int error = errno;
     if (written != m_buffer.size())
-        ThrowFileError(error ? error : ENOSPC);
+        throw CFileException(CFileException::CauseFromErrno(error ? error : ENOSPC), m_filePath);
     m_buffer.clear();
 }
 
@@ -96,110 +87,87 @@ void CArchive::WriteString(const QString& text) {
     }
 }
 
-qint64 CArchive::BytesRemaining() const {
-    return (m_buffer.size() - m_bufferPos) + m_deviceRemaining;
-}
-
-void CArchive::Require(qint64 count) {
+void CArchive::Require(qint64 count, qint64 itemStart, const char* item) const {
     // The writer may have died half way through a record: running out is a format error.
-    if (count > BytesRemaining())
-        throw CArchiveException(CArchiveException::endOfFile);
-    if (m_buffer.size() - m_bufferPos >= count)
-        return;
-    m_buffer.remove(0, m_bufferPos);
-    m_bufferPos = 0;
-    const qint64 want = std::min(m_deviceRemaining, std::max(count - m_buffer.size(), kChunk));
-    const qint64 oldSize = m_buffer.size();
-    m_buffer.resize(oldSize + want);
-    errno = 0;
-    const qint64 got = m_device->read(m_buffer.data() + oldSize, want);
-    const int error = errno;
-    if (got < 0) {
-        m_buffer.resize(oldSize);
-        ThrowFileError(error ? error : EIO);
-    }
-    m_buffer.resize(oldSize + got);
-    m_deviceRemaining -= got;
-    if (got < want && m_buffer.size() < count) {
-        // The file shrank under us.
-        m_deviceRemaining = 0;
-        throw CArchiveException(CArchiveException::endOfFile);
+    if (count > BytesRemaining()) {
+        const qint64 present = m_pos - itemStart + BytesRemaining();
+        throw CArchiveException(
+            CArchiveException::endOfFile,
+            present == 0 ? QStringLiteral("the file ends before %1").arg(QLatin1StringView(item))
+                         : QStringLiteral("the file ends inside %1, %2 byte%3 in")
+                               .arg(QLatin1StringView(item))
+                               .arg(present)
+                               .arg(QLatin1StringView(present == 1 ? "" : "s")),
+            itemStart);
     }
 }
 
-void CArchive::ReadRaw(void* out, qint64 count) {
-    Require(count);
-    std::memcpy(out, m_buffer.constData() + m_bufferPos, size_t(count));
-    m_bufferPos += count;
-}
-
-quint8 CArchive::ReadUInt8() {
-    quint8 v;
-    ReadRaw(&v, 1);
-    return v;
-}
-
-quint16 CArchive::ReadUInt16() {
-    quint16 v;
-    ReadRaw(&v, 2);
-    return qFromLittleEndian(v);
+const char* CArchive::Take(qint64 count, qint64 itemStart, const char* item) {
+    Require(count, itemStart, item);
+    const char* data = m_in.data() + m_pos;
+    m_pos += count;
+    return data;
 }
 
 quint32 CArchive::ReadUInt32() {
-    quint32 v;
-    ReadRaw(&v, 4);
-    return qFromLittleEndian(v);
-}
-
-quint64 CArchive::ReadUInt64() {
-    quint64 v;
-    ReadRaw(&v, 8);
-    return qFromLittleEndian(v);
+    return qFromLittleEndian<quint32>(Take(4, m_pos, "a 4-byte number"));
 }
 
 void CArchive::ReadDate(COleDateTime& date) {
     // Kept exactly as stored: no cut to the calendar day, no check of the status.
-    const quint32 status = ReadUInt32();
-    const quint64 bits = ReadUInt64();
+    const qint64 start = m_pos;
+    Require(12, start, "a 12-byte date");
+    const quint32 status = qFromLittleEndian<quint32>(Take(4, start, "a 12-byte date"));
+    const quint64 bits = qFromLittleEndian<quint64>(Take(8, start, "a 12-byte date"));
     std::memcpy(&date.m_dt, &bits, 8);
     date.m_status = static_cast<COleDateTime::DateTimeStatus>(status);
 }
 
 QString CArchive::ReadString() {
+    const qint64 start = m_pos;
+    const char* const prefix = "the string's marker and length";
     int unitSize = 1;
     quint64 length;
-    const quint8 b = ReadUInt8();
+    const quint8 b = quint8(*Take(1, start, prefix));
     if (b < 0xFF) {
         length = b;
     } else {
-        quint16 w = ReadUInt16();
+        quint16 w = qFromLittleEndian<quint16>(Take(2, start, prefix));
         bool done = false;
         if (w == 0xFFFE) {
             unitSize = 2;
-            const quint8 b2 = ReadUInt8();
+            const quint8 b2 = quint8(*Take(1, start, prefix));
             if (b2 < 0xFF) {
                 length = b2;
                 done = true;
             } else {
-                w = ReadUInt16();
+                w = qFromLittleEndian<quint16>(Take(2, start, prefix));
             }
         }
         if (!done) {
             if (w < 0xFFFF) {
                 length = w;
             } else {
-                const quint32 d = ReadUInt32();
-                length = d < 0xFFFFFFFF ? d : ReadUInt64();
+                const quint32 d = qFromLittleEndian<quint32>(Take(4, start, prefix));
+                length = d < 0xFFFFFFFF ? d : qFromLittleEndian<quint64>(Take(8, start, prefix));
                 if (length > kMaxLength)
-                    throw CArchiveException(CArchiveException::badIndex);
+                    throw CArchiveException(
+                        CArchiveException::badIndex,
+                        QStringLiteral("string length %1 is 2^31 or more").arg(length), start);
             }
         }
     }
     // Checked before anything is allocated: a length that runs past the end is damage.
     const qint64 bytes = qint64(length) * unitSize;
-    Require(bytes);
-    const char* data = m_buffer.constData() + m_bufferPos;
-    m_bufferPos += bytes;
+    if (bytes > BytesRemaining())
+        throw CArchiveException(CArchiveException::endOfFile,
+                                QStringLiteral("string length %1 (%2 bytes) runs past the end "
+                                               "of the file, %3 bytes left")
+                                    .arg(length)
+                                    .arg(bytes)
+                                    .arg(BytesRemaining()),
+                                start);
+    const char* data = Take(bytes, start, prefix);
     if (unitSize == 1)
         return DecodeCodePage932(QByteArrayView(data, bytes));
     QString text(qsizetype(length), Qt::Uninitialized);

@@ -3,18 +3,24 @@
 #include "platform/core/OleDateTime.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 class QIODevice;
 
-// Reads or writes the book's three encodings (32-bit number, automation date, string) over an
-// open device, little-endian, buffered. Lengths are checked against what the device still holds
-// before anything is allocated, so a hostile prefix cannot make the reader ask for gigabytes.
+// Reads or writes the book's three encodings (32-bit number, automation date, string),
+// little-endian. A loading archive reads bytes already in memory (a file is read whole first);
+// a storing one writes to a device through a buffer. Lengths are checked against what is left
+// before anything is allocated, so a hostile prefix cannot make the reader ask for gigabytes,
+// and every kind of damage is raised with what it was and the byte where the item starts.
 class CArchive {
 public:
     enum Mode { load, store };
 
-    CArchive(QIODevice* device, Mode mode, QString filePath);
+    // Reads bytes, which must outlive the archive.
+    CArchive(QByteArrayView bytes, QString filePath);
+    // Writes to an open device.
+    CArchive(QIODevice* device, QString filePath);
     ~CArchive();
     CArchive(const CArchive&) = delete;
     CArchive& operator=(const CArchive&) = delete;
@@ -34,22 +40,20 @@ public:
     void ReadDate(COleDateTime& date);
     QString ReadString();
 
-    // Bytes not yet consumed by the reader.
-    qint64 BytesRemaining() const;
+    // Bytes the reader has not yet consumed.
+    qint64 BytesRemaining() const { return m_in.size() - m_pos; }
 
 private:
-    void Require(qint64 count);
-    void ReadRaw(void* out, qint64 count);
+    // Raises the end-of-data damage unless count bytes are left; item names what was being
+    // read, which started at itemStart.
+    void Require(qint64 count, qint64 itemStart, const char* item) const;
+    const char* Take(qint64 count, qint64 itemStart, const char* item);
     void WriteRaw(const void* data, qint64 count);
-    quint8 ReadUInt8();
-    quint16 ReadUInt16();
-    quint64 ReadUInt64();
-    void ThrowFileError(int error) const;
 
-    QIODevice* m_device;
+    QIODevice* m_device = nullptr;
     Mode m_mode;
     QString m_filePath;
-    QByteArray m_buffer;
-    qint64 m_bufferPos = 0;       // next unread byte of m_buffer when loading
-    qint64 m_deviceRemaining = 0; // bytes the device still holds beyond m_buffer
+    QByteArrayView m_in; // what a loading archive reads
+    qint64 m_pos = 0;    // the next unread byte of m_in
+    QByteArray m_buffer; // what a storing archive has not yet written
 };

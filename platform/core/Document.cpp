@@ -5,6 +5,7 @@
 #include "platform/core/Exceptions.h"
 #include "platform/core/FileSync.h"
 #include "platform/core/FrameworkIds.h"
+#include "platform/core/SourceFile.h"
 #include "platform/core/StringTable.h"
 
 #include <QBuffer>
@@ -39,18 +40,6 @@ QString CDocumentHost::DefaultDataFolder() {
 }
 
 namespace {
-
-// Why a file could not be opened, from errno right after the attempt and from what is on disk.
-CFileException::Cause OpenFailureCause(const QString& path, int error) {
-    const QFileInfo info(path);
-    if (info.isDir())
-        return CFileException::accessDenied;
-    if (!info.exists() && !info.absoluteDir().exists())
-        return CFileException::badPath;
-    if (error)
-        return CFileException::CauseFromErrno(error);
-    return info.exists() ? CFileException::accessDenied : CFileException::fileNotFound;
-}
 
 CFileException::Cause CauseOf(int error, CFileException::Cause unknown) {
     return error ? CFileException::CauseFromErrno(error) : unknown;
@@ -101,7 +90,7 @@ void WriteInPlace(const QString& target, const QByteArray& previous, const QByte
     QFile file(target);
     errno = 0;
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly))
-        throw CFileException(OpenFailureCause(target, errno), shownPath);
+        throw CFileException(FileFailureCause(target, errno), shownPath);
     const auto put = [&](const QByteArray& content) {
         return file.seek(0) && file.write(content) == content.size() && file.flush() &&
                file.resize(content.size()) && sync(file.handle());
@@ -177,8 +166,8 @@ void CDocument::ShowMessage(const QString& text) {
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-QString CDocument::SaveLoadExceptionText(const QString& path, const CException* e, bool saving,
-                                         int defaultId) {
+QString CDocument::SaveLoadExceptionText(const QString& path, const CException* e,
+                                         FileOperation operation) {
     if (const auto* fe = dynamic_cast<const CFileException*>(e)) {
         CFileException named = *fe;
         if (named.m_strFileName.isEmpty())
@@ -186,56 +175,33 @@ QString CDocument::SaveLoadExceptionText(const QString& path, const CException* 
         return named.GetErrorMessage();
     }
     if (const auto* ae = dynamic_cast<const CArchiveException*>(e);
-        ae && !saving && ae->m_cause == CArchiveException::endOfFile)
+        ae && operation == FileOperation::open &&
+        (ae->m_cause == CArchiveException::endOfFile ||
+         ae->m_cause == CArchiveException::badSchema))
         return LoadString(AFX_IDP_FILE_UNEXPECTED_FORMAT);
-    return LoadString(defaultId);
+    return LoadString(operation == FileOperation::open ? AFX_IDP_FAILED_TO_OPEN_DOC
+                                                       : AFX_IDP_FAILED_TO_SAVE_DOC);
 }
 
-void CDocument::ReportSaveLoadException(const QString& path, const CException* e, bool saving,
-                                        int defaultId) {
-    ShowMessage(SaveLoadExceptionText(path, e, saving, defaultId));
+void CDocument::ReportSaveLoadException(const QString& path, const CException* e,
+                                        FileOperation operation) {
+    ShowMessage(SaveLoadExceptionText(path, e, operation));
 }
 
 bool CDocument::OnOpenDocument(const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        const CFileException e(CFileException::accessDenied, path);
-        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
-        return false;
-    }
-    QFile file(path);
-    errno = 0;
-    if (!file.open(QIODevice::ReadOnly)) {
-        const CFileException e(OpenFailureCause(path, errno), path);
-        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
-        return false;
-    }
-    // The whole file at once: a pipe tells no size, and the bytes read are what a later save
-    // compares the file with.
-    errno = 0;
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        const CFileException e(CauseOf(errno, CFileException::hardIO), path);
-        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
-        return false;
-    }
-    // An empty file is an empty book; nothing is read.
-    if (bytes.isEmpty()) {
-        DeleteContents();
-        SetModifiedFlag(false);
-        OnFileRead(path, bytes);
-        return true;
-    }
+    // The file is read once, whole; its bytes are also what a later save compares it with.
+    QByteArray bytes;
     try {
-        QBuffer source(&bytes);
-        source.open(QIODevice::ReadOnly);
-        CArchive ar(&source, CArchive::load, QFileInfo(path).absoluteFilePath());
-        Serialize(ar);
+        bytes = OpenBookSource(path, [this](CArchive& ar) { Serialize(ar); });
+        // An empty file is an empty book; nothing is read and the profile is not written.
+        if (bytes.isEmpty())
+            DeleteContents();
     } catch (const CException& e) {
-        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        ReportSaveLoadException(path, &e, FileOperation::open);
         return false;
     } catch (const std::bad_alloc&) {
         const CMemoryException e;
-        ReportSaveLoadException(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        ReportSaveLoadException(path, &e, FileOperation::open);
         return false;
     }
     SetModifiedFlag(false);
@@ -252,12 +218,12 @@ bool CDocument::SaveFile(const QString& path, bool report) {
         WriteFile(path);
     } catch (const CException& e) {
         if (report)
-            ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+            ReportSaveLoadException(path, &e, FileOperation::save);
         return false;
     } catch (const std::bad_alloc&) {
         const CMemoryException e;
         if (report)
-            ReportSaveLoadException(path, &e, true, AFX_IDP_FAILED_TO_SAVE_DOC);
+            ReportSaveLoadException(path, &e, FileOperation::save);
         return false;
     }
     SetModifiedFlag(false);
@@ -276,7 +242,7 @@ void CDocument::WriteFile(const QString& path) {
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
-        CArchive ar(&buffer, CArchive::store, info.absoluteFilePath());
+        CArchive ar(&buffer, info.absoluteFilePath());
         Serialize(ar);
         ar.Flush();
     }
@@ -294,10 +260,8 @@ void CDocument::WriteFile(const QString& path) {
         QFile current(target);
         errno = 0;
         if (!current.open(QIODevice::ReadOnly))
-            throw CFileException(OpenFailureCause(target, errno), path);
-        previous = current.readAll();
-        if (current.error() != QFileDevice::NoError)
-            throw CFileException(CauseOf(errno, CFileException::hardIO), path);
+            throw CFileException(FileFailureCause(target, errno), path);
+        previous = ReadWholeFile(current, path);
     }
     // The backup is taken only once the new bytes are safely on the disk, so that a failed save
     // does not push out the previous generation. Identical bytes need none.
@@ -315,7 +279,7 @@ void CDocument::WriteFile(const QString& path) {
         // The folder refuses the new file or the rename (a shared folder, a mounted card, a
         // sticky folder), but a writable file may still be written in place.
         if (!replacing)
-            throw CFileException(OpenFailureCause(path, refusal.error), path);
+            throw CFileException(FileFailureCause(path, refusal.error), path);
         backUp();
         WriteInPlace(target, previous, bytes, path, sync);
     }

@@ -11,6 +11,10 @@ class CException;
 class CProfile;
 class QByteArray;
 
+// What was being done with a file when it failed: it picks the text for a failure that names no
+// file error.
+enum class FileOperation { open, save };
+
 // What the document needs from the program around it: messages, the save question, the
 // profile and where untitled books go. The application provides it; tools and tests give their own.
 class CDocumentHost {
@@ -54,7 +58,6 @@ public:
     const QString& GetPathName() const { return m_strPathName; }
     // Sets the path; the title becomes the file's name with its extension.
     void SetPathName(const QString& path);
-    void ClearPathName() { m_strPathName.clear(); }
     const QString& GetTitle() const { return m_strTitle; }
     void SetTitle(const QString& title);
 
@@ -84,9 +87,9 @@ public:
     // The name an untitled book is first saved under: folder/title.dat, or title1.dat, ...
     static QString FreeNameInFolder(const QString& folder, const QString& title);
 
-    // The text shown for a failure while reading (saving false) or writing a file.
-    static QString SaveLoadExceptionText(const QString& path, const CException* e, bool saving,
-                                         int defaultId);
+    // The text shown for a failure while opening or saving the file at path.
+    static QString SaveLoadExceptionText(const QString& path, const CException* e,
+                                         FileOperation operation);
 
 signals:
     void TitleChanged(const QString& title);
@@ -101,8 +104,7 @@ protected:
     // Flushes the data of an open file to the disk; false, with errno set, when that failed.
     virtual bool SyncData(int fd);
 
-    void ReportSaveLoadException(const QString& path, const CException* e, bool saving,
-                                 int defaultId);
+    void ReportSaveLoadException(const QString& path, const CException* e, FileOperation operation);
     void ShowMessage(const QString& text);
 
 private:

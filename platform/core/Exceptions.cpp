@@ -2,6 +2,7 @@
 
 #include "platform/core/StringTable.h"
 
+#include <QStringList>
 #include <cerrno>
 
 CFileException::Cause CFileException::CauseFromErrno(int error) {
@@ -49,4 +50,14 @@ QString CFileException::GetErrorMessage() const {
                        : AFX_IDP_FILE_GENERIC + (m_cause - genericException);
     const QString name = m_strFileName.isEmpty() ? LoadString(AFX_IDS_UNNAMED_FILE) : m_strFileName;
     return LoadString(id).arg(name);
+}
+
+QString CArchiveException::Describe() const {
+    QStringList parts;
+    if (!m_strWhere.isEmpty())
+        parts << m_strWhere;
+    if (m_offset >= 0)
+        parts << QStringLiteral("byte %1").arg(m_offset);
+    const QString what = m_strWhat.isEmpty() ? QStringLiteral("damaged data") : m_strWhat;
+    return parts.isEmpty() ? what : parts.join(QStringLiteral(", ")) + QStringLiteral(": ") + what;
 }

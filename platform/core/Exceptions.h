@@ -41,18 +41,28 @@ public:
     QString m_strFileName;
 };
 
-// The archive met data it cannot take.
+// The archive met data it cannot take. Besides the cause, which picks the message the user
+// sees, it names the damage for whoever inspects the file: what was wrong, at which byte, and
+// in which part of the book.
 class CArchiveException : public CException {
 public:
     enum Cause {
         genericException,
         endOfFile, // the data ends before a count, a record or a string is complete
-        badIndex   // a string length of 2^31 or more
+        badIndex,  // a string length of 2^31 or more
+        badSchema  // the data cannot be a book: a record count no writer makes
     };
 
-    explicit CArchiveException(Cause cause) : m_cause(cause) {}
+    explicit CArchiveException(Cause cause, QString what = QString(), qint64 offset = -1)
+        : m_cause(cause), m_strWhat(std::move(what)), m_offset(offset) {}
+
+    // "record 3, row 2 plan, byte 1234: string length 300 runs past the end of the file".
+    QString Describe() const;
 
     Cause m_cause;
+    QString m_strWhat;  // what was wrong
+    qint64 m_offset;    // where the damaged item starts in the file, -1 when unknown
+    QString m_strWhere; // which part of the book, added by the reader of the book
 };
 
 class CMemoryException : public CException {};

@@ -196,14 +196,72 @@ TEST_F(BookFile, TrailingBytesAreIgnoredAndDropped) {
     EXPECT_EQ(SaveBytes().toHex(), book.toHex());
 }
 
-TEST_F(BookFile, NegativeRecordCountsReadNothing) {
-    for (quint32 count : {0x80000001u, 0xFFFFFFFFu}) {
-        SCOPED_TRACE(count);
-        doc.OnNewDocument();
-        AddDay(40001.0, QString());
-        EXPECT_EQ(OpenBytes(Bytes().u32(count).record(40001.0), true), QString());
-        EXPECT_TRUE(doc.GetDays().empty());
-        EXPECT_EQ(Recent(), QFileInfo(dir.filePath(QStringLiteral("in.dat"))).absoluteFilePath());
+// A file that is not a book (a Japanese text, a JPEG, a format starting with four zero bytes)
+// is refused, so it never becomes the open book's file and its next save cannot replace it.
+TEST_F(BookFile, ForeignFilesAreRefusedAndLeftAsTheyAre) {
+    const QString book = Put(QStringLiteral("book.dat"), Bytes().u32(1).record(40001.0));
+    ASSERT_TRUE(doc.OnOpenDocument(book));
+    doc.SetPathName(book);
+    const QString recent = Recent();
+    const QByteArray foreign[] = {
+        QStringLiteral("予定表\n八時 会議\n").toUtf8(),
+        QByteArray::fromHex("975C92E8955C0D0A"), // the same words in code page 932
+        QByteArray::fromHex("FFD8FFE000104A46494600010100000100010000"),
+        QByteArray::fromHex("00000000504B0304"),
+        Bytes().u32(0x80000001).record(40001.0),
+        Bytes().u32(0xFFFFFFFF),
+    };
+    for (const QByteArray& bytes : foreign) {
+        SCOPED_TRACE(bytes.toHex().toStdString());
+        doc.SetModifiedFlag(true);
+        EXPECT_EQ(OpenBytes(bytes, false), kUnexpected);
+        EXPECT_EQ(Dates(doc), (std::vector<double>{40001.0}));
+        EXPECT_EQ(Recent(), recent);
+        EXPECT_TRUE(doc.DoFileSave());
+        EXPECT_EQ(doc.GetPathName(), QFileInfo(book).absoluteFilePath());
+        EXPECT_EQ(Slurp(dir.filePath(QStringLiteral("in.dat"))), bytes);
+    }
+}
+
+// Each kind of damage is named with the part of the book and the byte where the item starts.
+TEST_F(BookFile, DamageIsNamedWithItsPlace) {
+    // One whole record of empty strings (144 bytes), then the date of a second.
+    const QByteArray two = Bytes().u32(2).record(40001.0).date(40002.0);
+    const QByteArray rowOne = QByteArray(two) + QByteArray::fromHex("FFFEFF00 FFFEFF00 FFFEFF00");
+    struct Case {
+        QByteArray bytes;
+        CArchiveException::Cause cause;
+        const char* text;
+    };
+    const Case cases[] = {
+        {QByteArray::fromHex("0100"), CArchiveException::endOfFile,
+         "record count, byte 0: the file ends inside a 4-byte number, 2 bytes in"},
+        {Bytes().u32(1).hex("0000000000000000 0000"), CArchiveException::endOfFile,
+         "record 1, date, byte 4: the file ends inside a 12-byte date, 10 bytes in"},
+        {two + QByteArray::fromHex("FFFE"), CArchiveException::endOfFile,
+         "record 2, heading, byte 160: the file ends inside the string's marker and length, "
+         "2 bytes in"},
+        {rowOne + QByteArray::fromHex("FFFEFF05 4100"), CArchiveException::endOfFile,
+         "record 2, row 1 plan, byte 172: string length 5 (10 bytes) runs past the end of the "
+         "file, 2 bytes left"},
+        {two + QByteArray::fromHex("FF FFFF 00000080"), CArchiveException::badIndex,
+         "record 2, heading, byte 160: string length 2147483648 is 2^31 or more"},
+        {Bytes().u32(0xFFFFFFFF), CArchiveException::badSchema,
+         "record count, byte 0: 4294967295 (FFFFFFFF) is more days than a book can hold"},
+        {Bytes().u32(0).hex("00"), CArchiveException::badSchema,
+         "record count, byte 0: a count of 0 days followed by 1 more bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        DayList days;
+        CArchive ar(c.bytes, QString());
+        try {
+            ::BookFile::ReadDays(ar, CYoteiDay::kRows, days);
+            ADD_FAILURE() << "read without damage";
+        } catch (const CArchiveException& e) {
+            EXPECT_EQ(e.m_cause, c.cause);
+            EXPECT_EQ(e.Describe(), QString::fromUtf8(c.text));
+        }
     }
 }
 

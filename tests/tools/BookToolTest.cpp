@@ -64,7 +64,7 @@ void WriteAll(const QString& path, const QByteArray& bytes) {
 QByteArray BookBytes(const DayList& days) {
     QBuffer buffer;
     buffer.open(QIODevice::WriteOnly);
-    CArchive ar(&buffer, CArchive::store, QString());
+    CArchive ar(&buffer, QString());
     BookFile::WriteDays(ar, CYoteiDay::kRows, days);
     ar.Flush();
     return buffer.data();
@@ -203,7 +203,11 @@ TEST_F(BookToolTest, DamagedFilesGiveThePlannersTextsAndTheWholeDaysBeforeTheDam
     const ToolRun check = RunTool({"check", Path("cut.dat")});
     EXPECT_EQ(check.exitCode, 1);
     EXPECT_TRUE(check.out.isEmpty());
-    EXPECT_EQ(check.err, U8(u8"予期しないファイル形式です。\nwhole days before the damage: 2\n"));
+    // After the planner's text, what is damaged and where.
+    EXPECT_EQ(check.err, U8(u8"予期しないファイル形式です。\n"
+                            u8"record 3, row 9 detail, byte 434: the file ends before the "
+                            u8"string's marker and length\n"
+                            u8"whole days before the damage: 2\n"));
 
     // A pipe is read whole first, so its damage is found and worded the same way.
     const ToolRun piped = RunTool({"dump", "--salvage", "/dev/stdin"}, {}, Path("cut.dat"));
@@ -260,15 +264,21 @@ TEST_F(BookToolTest, CheckSummarisesOddities) {
                          "  record 4: no calendar day (status 1, value 40005)\n"
                          "trailing bytes: 3\n");
 
-    // A count from 80000001 on reads no record: everything after it is trailing.
+    // What no writer makes is no book: counts from 80000001 on (as the fourth byte of a Japanese
+    // text or a JPEG makes them), and a count of 0 with more bytes after it.
     QByteArray negative = bytes;
     negative.replace(0, 4, QByteArray::fromHex("01000080"));
-    WriteAll(Path("negative.dat"), negative);
-    const ToolRun n = RunTool({"check", Path("negative.dat")});
-    EXPECT_EQ(n.exitCode, 0);
-    EXPECT_TRUE(n.out.startsWith("days: 0\nstored record count: 2147483649 (reads as 0)\n"));
-    EXPECT_TRUE(
-        n.out.endsWith(QStringLiteral("trailing bytes: %1\n").arg(bytes.size() - 4).toUtf8()));
+    const QByteArray foreign[] = {negative, U8(u8"予定表\n八時 会議\n"),
+                                  QByteArray::fromHex("FFD8FFE000104A464946"),
+                                  QByteArray::fromHex("00000000504B0304")};
+    for (const QByteArray& bytes : foreign) {
+        WriteAll(Path("foreign.dat"), bytes);
+        const ToolRun n = RunTool({"check", Path("foreign.dat")});
+        EXPECT_EQ(n.exitCode, 1) << bytes.toHex().toStdString();
+        EXPECT_TRUE(n.out.isEmpty());
+        EXPECT_TRUE(n.err.startsWith(U8(u8"予期しないファイル形式です。\nrecord count, byte 0: ")))
+            << n.err.toStdString();
+    }
 }
 
 TEST_F(BookToolTest, BuildRejectsBadInputWithLineAndColumnAndLeavesTheBookAlone) {

@@ -33,13 +33,9 @@ void AppendList(QStringList& lines, const QString& heading, const QStringList& i
 
 } // namespace
 
-QString Summary(const DayList& days, quint32 storedCount, qint64 trailingBytes) {
+QString Summary(const DayList& days, qint64 trailingBytes) {
     QStringList lines;
     lines << QStringLiteral("days: %1").arg(days.size());
-    if (storedCount != days.size())
-        lines << QStringLiteral("stored record count: %1 (reads as %2)")
-                     .arg(storedCount)
-                     .arg(days.size());
 
     const CYoteiDay* first = nullptr;
     const CYoteiDay* last = nullptr;

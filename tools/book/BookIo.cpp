@@ -4,12 +4,9 @@
 #include "platform/core/Archive.h"
 #include "platform/core/Exceptions.h"
 #include "platform/core/FrameworkIds.h"
+#include "platform/core/SourceFile.h"
 #include "platform/core/StringTable.h"
 
-#include <QBuffer>
-#include <QFile>
-#include <QFileInfo>
-#include <QtEndian>
 #include <new>
 
 namespace BookIo {
@@ -27,53 +24,23 @@ public:
     QString m_message;
 };
 
-// The planner's text for a file it cannot open: the document opens it once more and reports.
-QString PlannerOpenMessage(const QString& path) {
-    RecordingHost host;
-    CTavrinoDoc doc;
-    doc.SetHost(&host);
-    if (!doc.OnOpenDocument(path) && !host.m_message.isEmpty())
-        return host.m_message;
-    // The file changed between the two readings.
-    return LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
-}
-
 } // namespace
 
 ReadResult Read(const QString& path) {
     ReadResult result;
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly)) {
-        result.message = PlannerOpenMessage(path);
-        return result;
-    }
-    // A pipe tells no size: take all of it first, as the planner does.
-    QByteArray pipedBytes;
-    QBuffer buffer(&pipedBytes);
-    QIODevice* device = &file;
-    if (file.isSequential()) {
-        pipedBytes = file.readAll();
-        buffer.open(QIODevice::ReadOnly);
-        device = &buffer;
-    }
-    // As in the planner, an empty file is an empty book.
-    if (device->size() == 0) {
-        result.ok = true;
-        return result;
-    }
-    const QByteArray head = device->peek(4);
-    if (head.size() == 4)
-        result.storedCount = qFromLittleEndian<quint32>(head.constData());
     try {
-        CArchive ar(device, CArchive::load, QFileInfo(path).absoluteFilePath());
-        BookFile::ReadDays(ar, CYoteiDay::kRows, result.days);
-        result.trailingBytes = ar.BytesRemaining();
+        OpenBookSource(path, [&result](CArchive& ar) {
+            BookFile::ReadDays(ar, CYoteiDay::kRows, result.days);
+            result.trailingBytes = ar.BytesRemaining();
+        });
         result.ok = true;
     } catch (const CException& e) {
-        result.message =
-            CDocument::SaveLoadExceptionText(path, &e, false, AFX_IDP_FAILED_TO_OPEN_DOC);
+        result.message = CDocument::SaveLoadExceptionText(path, &e, FileOperation::open);
+        if (const auto* damage = dynamic_cast<const CArchiveException*>(&e))
+            result.damage = damage->Describe();
     } catch (const std::bad_alloc&) {
-        result.message = LoadString(AFX_IDP_FAILED_TO_OPEN_DOC);
+        const CMemoryException e;
+        result.message = CDocument::SaveLoadExceptionText(path, &e, FileOperation::open);
     }
     return result;
 }

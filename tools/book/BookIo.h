@@ -14,8 +14,8 @@ struct ReadResult {
     DayList days;
     // On failure, the text the planner shows for this file.
     QString message;
-    // The record count as stored (0 for an empty file or one too short to hold it).
-    quint32 storedCount = 0;
+    // On damage, what was wrong and where: "record 3, row 2 plan, byte 345: ...".
+    QString damage;
     // Bytes after the last record that nothing reads.
     qint64 trailingBytes = 0;
 };

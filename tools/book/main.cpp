@@ -1,6 +1,7 @@
 // tavrino-book: the schedule book file on the command line, without the planner's windows.
 
 #include "platform/core/Exceptions.h"
+#include "platform/core/SourceFile.h"
 #include "tools/book/BookAgenda.h"
 #include "tools/book/BookCheck.h"
 #include "tools/book/BookExport.h"
@@ -12,7 +13,6 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -48,8 +48,10 @@ Commands:
   check FILE             Summarise the book: days, first and last date, dates held
                          twice, records out of order, dates with a time of day,
                          trailing bytes after the last record. On a damaged file
-                         the planner's message and the number of whole days before
-                         the damage go to stderr (exit 1).
+                         the planner's message, then what is damaged and where
+                         (the record, the field and the byte offset where the
+                         damaged item starts), and the number of whole days
+                         before the damage go to stderr (exit 1).
   export --format ics|csv FILE
                          Print the book as iCalendar or CSV (see below).
   agenda [--from DATE] [--to DATE] [--json] FILE
@@ -165,35 +167,19 @@ int Print(const QByteArray& bytes) {
     return kFileFailure;
 }
 
-// Why a file could not be opened, picked as the planner picks it.
-QString OpenFailureText(const QString& path, int error) {
-    const QFileInfo info(path);
-    CFileException::Cause cause;
-    if (info.isDir())
-        cause = CFileException::accessDenied;
-    else if (!info.exists() && !info.absoluteDir().exists())
-        cause = CFileException::badPath;
-    else if (error)
-        cause = CFileException::CauseFromErrno(error);
-    else
-        cause = info.exists() ? CFileException::accessDenied : CFileException::fileNotFound;
-    return CFileException(cause, path).GetErrorMessage();
-}
-
 bool ReadInput(const QString& path, QByteArray& bytes, QString& message) {
-    QFile file;
-    errno = 0;
-    const bool opened =
-        path == QLatin1String("-")
-            ? file.open(stdin, QIODevice::ReadOnly)
-            : (file.setFileName(path), !QFileInfo(path).isDir() && file.open(QIODevice::ReadOnly));
-    if (!opened) {
-        message = OpenFailureText(path, errno);
-        return false;
-    }
-    bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        message = CFileException(CFileException::hardIO, path).GetErrorMessage();
+    try {
+        if (path == QLatin1String("-")) {
+            QFile in;
+            errno = 0;
+            if (!in.open(stdin, QIODevice::ReadOnly))
+                throw CFileException(FileFailureCause(path, errno), path);
+            bytes = ReadWholeFile(in, path);
+        } else {
+            bytes = ReadWholeFile(path);
+        }
+    } catch (const CFileException& e) {
+        message = e.GetErrorMessage();
         return false;
     }
     return true;
@@ -299,13 +285,15 @@ int Build(const Arguments& a) {
 int Check(const Arguments& a) {
     const BookIo::ReadResult book = BookIo::Read(a.files[0]);
     if (!book.ok) {
-        PrintError(QStringLiteral("%1\nwhole days before the damage: %2")
-                       .arg(book.message)
-                       .arg(book.days.size()));
+        // After the planner's text, what is damaged and where, for whoever inspects the file.
+        QString text = book.message;
+        if (!book.damage.isEmpty())
+            text += u'\n' + book.damage;
+        PrintError(text +
+                   QStringLiteral("\nwhole days before the damage: %1").arg(book.days.size()));
         return kFileFailure;
     }
-    return Print(
-        BookText::ToUtf8(BookCheck::Summary(book.days, book.storedCount, book.trailingBytes)));
+    return Print(BookText::ToUtf8(BookCheck::Summary(book.days, book.trailingBytes)));
 }
 
 int Export(const Arguments& a) {
