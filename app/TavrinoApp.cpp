@@ -2,6 +2,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "document/RecentFile.h"
 #include "document/TavrinoDoc.h"
 #include "platform/ui/FrameWnd.h"
 #include "platform/ui/SingleDocTemplate.h"
@@ -10,11 +11,6 @@
 
 #include <QApplication>
 #include <QFont>
-
-namespace {
-const QString kRecentFileSection = QStringLiteral("Recent File List");
-const QString kRecentFileEntry = QStringLiteral("File_dat");
-} // namespace
 
 CTavrinoApp::CTavrinoApp() {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });

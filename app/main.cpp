@@ -1,4 +1,5 @@
 #include "app/TavrinoApp.h"
+#include "platform/core/Version.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -51,7 +52,7 @@ int main(int argc, char* argv[]) {
     // The organization and name place the data folder (backups) beside the profile's keys.
     QApplication::setOrganizationName(QStringLiteral("VELKORAN"));
     QApplication::setApplicationName(QStringLiteral("Tavrino"));
-    QApplication::setApplicationVersion(QStringLiteral("2.0.3.0"));
+    QApplication::setApplicationVersion(QStringLiteral(TAVRINO_VERSION));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
 
     CTavrinoApp theApp;

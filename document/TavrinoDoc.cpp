@@ -1,5 +1,6 @@
 #include "document/TavrinoDoc.h"
 
+#include "document/RecentFile.h"
 #include "platform/core/Archive.h"
 #include "platform/core/Profile.h"
 
@@ -7,9 +8,6 @@
 #include <QFileInfo>
 
 namespace {
-const QString kRecentFileSection = QStringLiteral("Recent File List");
-const QString kRecentFileEntry = QStringLiteral("File_dat");
-
 QString FullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
@@ -56,8 +54,6 @@ void CTavrinoDoc::SelectDay(const COleDateTime& date) {
 }
 
 CTavrinoDoc::Position CTavrinoDoc::FindDayPosition(const COleDateTime& date) const {
-    if (m_days.empty())
-        return {Position::emptyList, 0};
     for (std::size_t i = 0; i < m_days.size(); ++i) {
         if (date == m_days[i]->m_dayDate)
             return {Position::found, i};
@@ -87,7 +83,6 @@ void CTavrinoDoc::CommitCurrentDay() {
     case Position::insertBefore:
         m_days.insert(m_days.begin() + std::ptrdiff_t(pos.index), std::move(day));
         break;
-    case Position::emptyList:
     case Position::append:
         m_days.push_back(std::move(day));
         break;

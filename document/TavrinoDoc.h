@@ -32,8 +32,9 @@ public:
     // Makes the working day an empty day of the date's calendar day.
     void ResetCurrentDay(const COleDateTime& date);
 
+    // An empty list needs no answer of its own: its new record is appended.
     struct Position {
-        enum Kind { emptyList, found, insertBefore, append } kind;
+        enum Kind { found, insertBefore, append } kind;
         std::size_t index; // meaningful for found and insertBefore
     };
     Position FindDayPosition(const COleDateTime& date) const;

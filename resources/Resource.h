@@ -19,9 +19,6 @@ constexpr int IDM_MENU = 402; // the "メニュー" drop-down button; sends no c
 
 // Templates and controls.
 constexpr int IDR_MAINFRAME_RES = 128;
-constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDD_TAVRINO_FORM = 101;
-constexpr int IDD_YOTEIINS = 130;
 constexpr int IDC_DATETIMEPICKER = 1000;
 constexpr int IDC_LIST = 1001;
 constexpr int IDC_MEMO = 1002;

@@ -2,6 +2,7 @@
 
 // The program's dialog templates and its menu, as data. Positions are in dialog units.
 
+#include "platform/core/Version.h"
 #include "platform/ui/CommandBar.h"
 #include "platform/ui/DialogTemplate.h"
 #include "resources/Resource.h"
@@ -12,12 +13,9 @@ namespace Resources {
 
 // Form 101: the date picker, the day list and the memo, in tab order.
 inline DialogTemplate FormTemplate() {
-    using namespace Style;
     return DialogTemplate{
-        IDD_TAVRINO_FORM,
         QString(),
         QRect(0, 0, 140, 140),
-        0x40800040,
         {
             {IDC_DATETIMEPICKER, DialogItem::DateTimePicker, QString(), QRect(7, 7, 108, 13),
              0x50010024},
@@ -30,10 +28,8 @@ inline DialogTemplate FormTemplate() {
 // time, OK, キャンセル although the time field stands at the top.
 inline DialogTemplate EntryDialogTemplate() {
     return DialogTemplate{
-        IDD_YOTEIINS,
         QString(),
         QRect(0, 0, 140, 140),
-        0x80080040,
         {
             {IDC_PLAN, DialogItem::Edit, QString(), QRect(26, 24, 107, 14), 0x50810080},
             {IDC_DETAIL, DialogItem::Edit, QString(), QRect(24, 41, 109, 58), 0x50A110C4},
@@ -50,12 +46,10 @@ inline DialogTemplate EntryDialogTemplate() {
 // Template 100: the About box.
 inline DialogTemplate AboutTemplate() {
     return DialogTemplate{
-        IDD_ABOUTBOX,
         QStringLiteral("バージョン情報 Tavrino"),
         QRect(0, 0, 156, 129),
-        0x80C80080,
         {
-            {IDC_VERSION, DialogItem::Static, QStringLiteral("Tavrino Version 2.0.3.0"),
+            {IDC_VERSION, DialogItem::Static, QStringLiteral("Tavrino Version " TAVRINO_VERSION),
              QRect(12, 36, 124, 8), 0x50020080},
             {IDC_NOTICE, DialogItem::Static, QStringLiteral("毎日の予定とメモをひとつの帳面に。"),
              QRect(12, 48, 124, 8), 0x50020000},

@@ -19,7 +19,6 @@ public:
 protected:
     // One message-map entry: the command and its handler.
     void OnCommand(int nID, std::function<void()> handler);
-    bool HandlesCommand(int nID) const { return m_commandMap.count(nID) != 0; }
 
 private:
     std::unordered_map<int, std::function<void()>> m_commandMap;

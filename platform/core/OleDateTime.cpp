@@ -120,42 +120,6 @@ COleDateTime COleDateTime::DatePart() const {
     return COleDateTime(f.year, f.month, f.day, 0, 0, 0);
 }
 
-int COleDateTime::GetYear() const {
-    Fields f;
-    GetFields(f);
-    return f.year;
-}
-
-int COleDateTime::GetMonth() const {
-    Fields f;
-    GetFields(f);
-    return f.month;
-}
-
-int COleDateTime::GetDay() const {
-    Fields f;
-    GetFields(f);
-    return f.day;
-}
-
-int COleDateTime::GetHour() const {
-    Fields f;
-    GetFields(f);
-    return f.hour;
-}
-
-int COleDateTime::GetMinute() const {
-    Fields f;
-    GetFields(f);
-    return f.minute;
-}
-
-int COleDateTime::GetSecond() const {
-    Fields f;
-    GetFields(f);
-    return f.second;
-}
-
 bool COleDateTime::operator==(const COleDateTime& other) const {
     if (m_status == invalid || other.m_status == invalid || m_status != other.m_status)
         return false;

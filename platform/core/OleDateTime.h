@@ -28,12 +28,6 @@ public:
 
     // Calendar fields; false (and -1 in every field) when the date is not valid.
     bool GetFields(Fields& fields) const;
-    int GetYear() const;
-    int GetMonth() const;
-    int GetDay() const;
-    int GetHour() const;
-    int GetMinute() const;
-    int GetSecond() const;
 
     DateTimeStatus GetStatus() const { return m_status; }
     double GetValue() const { return m_dt; }

@@ -51,7 +51,6 @@ CListCtrl::CListCtrl(QWidget* parent) : QTableWidget(parent) {
 }
 
 void CListCtrl::SetExtendedStyle(unsigned style) {
-    m_extendedStyle = style;
     setShowGrid((style & LVS_EX_GRIDLINES) != 0);
     setSelectionBehavior((style & LVS_EX_FULLROWSELECT) ? QAbstractItemView::SelectRows
                                                         : QAbstractItemView::SelectItems);

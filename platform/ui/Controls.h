@@ -22,7 +22,6 @@ public:
     explicit CListCtrl(QWidget* parent = nullptr);
 
     void SetExtendedStyle(unsigned style);
-    unsigned GetExtendedStyle() const { return m_extendedStyle; }
     int InsertColumn(int position, const QString& heading, int format, int width);
     bool DeleteColumn(int position);
     int GetColumnCount() const { return columnCount(); }
@@ -46,9 +45,6 @@ signals:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-
-private:
-    unsigned m_extendedStyle = 0;
 };
 
 // Date picker in the locale's long date format with a calendar popup. Keeps the time of day of

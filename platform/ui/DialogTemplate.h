@@ -19,26 +19,17 @@ struct DialogItem {
 };
 
 struct DialogTemplate {
-    int id;
     QString caption;
     QRect units;
-    unsigned style;
     std::vector<DialogItem> items;
 };
 
 // Window style bits the templates use.
 namespace Style {
-constexpr unsigned WS_VSCROLL = 0x00200000;
-constexpr unsigned WS_BORDER = 0x00800000;
 constexpr unsigned WS_TABSTOP = 0x00010000;
 constexpr unsigned ES_MULTILINE = 0x0004;
-constexpr unsigned ES_AUTOHSCROLL = 0x0080;
-constexpr unsigned ES_WANTRETURN = 0x1000;
 constexpr unsigned BS_DEFPUSHBUTTON = 0x0001;
-constexpr unsigned SS_NOPREFIX = 0x0080;
-constexpr unsigned LVS_NOCOLUMNHEADER = 0x4000;
 constexpr unsigned LVS_SINGLESEL = 0x0004;
-constexpr unsigned DTS_LONGDATEFORMAT = 0x0004;
 constexpr unsigned DTS_RIGHTALIGN = 0x0020;
 } // namespace Style
 

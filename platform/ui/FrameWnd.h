@@ -31,8 +31,6 @@ public:
     bool LoadFrame(CWinApp* app, CDocument* document, ViewFactory viewFactory);
 
     CView* GetActiveView() const { return m_pActiveView; }
-    CDocument* GetActiveDocument() const { return m_pDocument; }
-    CWinApp* GetApp() const { return m_pApp; }
 
     // Command routing: the view, its document, the frame, the application; first handler wins.
     bool OnCmdMsg(int nID, bool execute) override;

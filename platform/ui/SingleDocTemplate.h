@@ -29,7 +29,6 @@ public:
     CFrameWnd* GetFrame() const { return m_frame.get(); }
     // One of the seven fields of the document-template string.
     QString GetDocString(int index) const;
-    int GetResourceId() const { return m_resourceId; }
 
 private:
     bool CreateDocumentAndFrame(CWinApp* app);

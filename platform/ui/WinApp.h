@@ -38,7 +38,6 @@ public:
     bool WriteProfileString(const QString& section, const QString& entry, const QString& value);
 
     void AddDocTemplate(CSingleDocTemplate* docTemplate);
-    CSingleDocTemplate* GetDocTemplate() const { return m_template.get(); }
     CDocument* GetDocument() const;
 
     void SetArguments(const QStringList& arguments) { m_arguments = arguments; }

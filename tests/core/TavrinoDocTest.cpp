@@ -34,7 +34,9 @@ TEST(TavrinoDoc, StartsEmptyOnTodayAtMidnight) {
     EXPECT_TRUE(IsEmptyDay(doc.GetCurrentDay()));
     const COleDateTime& date = doc.GetCurrentDay().m_dayDate;
     ASSERT_EQ(date.GetStatus(), COleDateTime::valid);
-    EXPECT_EQ(QDate(date.GetYear(), date.GetMonth(), date.GetDay()), QDate::currentDate());
+    COleDateTime::Fields f;
+    date.GetFields(f);
+    EXPECT_EQ(QDate(f.year, f.month, f.day), QDate::currentDate());
     EXPECT_EQ(date.GetValue(), date.DatePart().GetValue());
 }
 
@@ -160,7 +162,7 @@ TEST(TavrinoDoc, DuplicatedAndUnorderedDaysActOnTheFirstMatch) {
 TEST(TavrinoDoc, FindDayPosition) {
     using P = CTavrinoDoc::Position;
     CTavrinoDoc doc;
-    EXPECT_EQ(doc.FindDayPosition(COleDateTime(40001.0)).kind, P::emptyList);
+    EXPECT_EQ(doc.FindDayPosition(COleDateTime(40001.0)).kind, P::append);
     Store(doc, 40001.0);
     Store(doc, 40003.0);
     const P found = doc.FindDayPosition(COleDateTime(40003.0));
