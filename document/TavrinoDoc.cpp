@@ -1,6 +1,7 @@
 #include "document/TavrinoDoc.h"
 
 #include "document/RecentFile.h"
+#include "document/RecoveryJournal.h"
 #include "platform/core/Archive.h"
 #include "platform/core/Profile.h"
 
@@ -75,6 +76,7 @@ void CTavrinoDoc::CommitCurrentDay() {
     }
     day->SetMemo(m_currentDay.GetMemo());
 
+    const CYoteiDay& stored = *day;
     const Position pos = FindDayPosition(day->m_dayDate);
     switch (pos.kind) {
     case Position::found:
@@ -88,6 +90,14 @@ void CTavrinoDoc::CommitCurrentDay() {
         break;
     }
     SetModifiedFlag(true);
+    m_changesDeclined = false;
+    if (m_pJournal)
+        m_pJournal->RecordDay(stored, GetPathName(), m_identity);
+}
+
+void CTavrinoDoc::CommitDay(const CYoteiDay& day) {
+    m_currentDay = day;
+    CommitCurrentDay();
 }
 
 void CTavrinoDoc::DeleteContents() {
@@ -97,7 +107,23 @@ void CTavrinoDoc::DeleteContents() {
 bool CTavrinoDoc::OnNewDocument() {
     m_identityPath.clear();
     m_identity = FileIdentity();
-    return CDocument::OnNewDocument();
+    if (!CDocument::OnNewDocument())
+        return false;
+    DiscardJournal();
+    return true;
+}
+
+bool CTavrinoDoc::SaveModified() {
+    const bool replaceable = CDocument::SaveModified();
+    // Still modified after a yes means No was the answer.
+    m_changesDeclined = replaceable && IsModified();
+    return replaceable;
+}
+
+void CTavrinoDoc::DiscardJournal() {
+    m_changesDeclined = false;
+    if (m_pJournal)
+        m_pJournal->Discard();
 }
 
 void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
@@ -106,6 +132,7 @@ void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
     // An empty file is an empty book that was never written as one; it is not remembered.
     if (!bytes.isEmpty())
         RememberFile(path);
+    DiscardJournal();
 }
 
 void CTavrinoDoc::OnFileWritten(const QString& path, const QByteArray& bytes) {
@@ -113,6 +140,7 @@ void CTavrinoDoc::OnFileWritten(const QString& path, const QByteArray& bytes) {
     m_identity = FileIdentity::OfBytes(path, bytes);
     // A book just saved is the one to reopen, or a first save would look lost at the next start.
     RememberFile(path);
+    DiscardJournal();
 }
 
 bool CTavrinoDoc::IsChangedOnDisk(const QString& path) const {

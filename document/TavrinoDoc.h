@@ -5,6 +5,8 @@
 #include "document/YoteiDay.h"
 #include "platform/core/Document.h"
 
+class CRecoveryJournal;
+
 // The schedule book: every stored day in date order and the working day the view shows.
 class CTavrinoDoc : public CDocument {
 public:
@@ -27,8 +29,11 @@ public:
 
     // Makes the working day a copy of the stored day of that calendar date, or an empty one.
     void SelectDay(const COleDateTime& date);
-    // Stores a copy of the working day in date order and sets the modified flag.
+    // Stores a copy of the working day in date order and sets the modified flag; the recovery
+    // journal, when there is one, has the day before this returns.
     void CommitCurrentDay();
+    // Makes day the working day and commits it, as a recovered change is put back.
+    void CommitDay(const CYoteiDay& day);
     // Makes the working day an empty day of the date's calendar day.
     void ResetCurrentDay(const COleDateTime& date);
 
@@ -39,9 +44,18 @@ public:
     };
     Position FindDayPosition(const COleDateTime& date) const;
 
+    // The journal that keeps every commit until the book is saved or replaced; none for the
+    // book tool. The document does not own it.
+    void SetJournal(CRecoveryJournal* journal) { m_pJournal = journal; }
+    CRecoveryJournal* GetJournal() const { return m_pJournal; }
+    // True when the user answered No to the save question and nothing was stored since: the
+    // changes were given up, and so is their journal when the program ends.
+    bool ChangesDeclined() const { return m_changesDeclined; }
+
     // Empties the book: opening a file replaces it and a new document starts empty.
     void DeleteContents() override;
     bool OnNewDocument() override;
+    bool SaveModified() override;
     // Loading reads into a fresh list and takes it only when the whole file was read.
     void Serialize(CArchive& ar) override;
 
@@ -57,14 +71,17 @@ public:
 
 protected:
     // Where the book meets its file: each read and each save remembers the file's identity, and
-    // the file as the one to reopen at the next start.
+    // the file as the one to reopen at the next start; the journal of the changes before it ends.
     void OnFileRead(const QString& path, const QByteArray& bytes) override;
     void OnFileWritten(const QString& path, const QByteArray& bytes) override;
     bool IsChangedOnDisk(const QString& path) const override;
 
 private:
     void RememberFile(const QString& path);
+    void DiscardJournal();
 
     QString m_identityPath;
     FileIdentity m_identity;
+    CRecoveryJournal* m_pJournal = nullptr;
+    bool m_changesDeclined = false;
 };

@@ -1,0 +1,327 @@
+// The recovery journal: its framing against every kind of damage, putting its days back into a
+// book, compaction, a full file system, locking between planners and its life with the book.
+
+#include "CoreTestSupport.h"
+
+#include "document/JournalFormat.h"
+#include "document/JournalReader.h"
+#include "document/RecoveryFolder.h"
+#include "document/RecoveryJournal.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QThread>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+namespace {
+
+using JournalReader::Damage;
+
+COleDateTime Date(int year, int month, int day) {
+    return COleDateTime(year, month, day, 0, 0, 0);
+}
+
+CYoteiDay MakeDay(const COleDateTime& date, const QString& memo) {
+    CYoteiDay day;
+    day.m_dayDate = date;
+    day.SetPlan(0, QStringLiteral("会議"));
+    day.SetMemo(memo);
+    return day;
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList Journals(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("*.journal")}, QDir::Files, QDir::Name);
+}
+
+class RecoveryJournalTest : public ::testing::Test {
+protected:
+    QString Folder() const { return RecoveryFolder::Path(m_dir.path()); }
+    // A journal of book.dat that holds the given days, written by the real writer; the
+    // offsets at which its records end come back in ends.
+    QByteArray WriteJournal(const std::vector<CYoteiDay>& days, std::vector<qint64>* ends) {
+        CRecoveryJournal journal(Folder(), [this](const QString& t) { m_reports << t; });
+        for (const CYoteiDay& day : days) {
+            journal.RecordDay(day, m_dir.filePath(QStringLiteral("book.dat")), {});
+            if (ends->empty())
+                ends->push_back(
+                    JournalFormat::kFrameSize +
+                    JournalFormat::HeaderPayload({m_dir.filePath("book.dat"), {}, 0}).size());
+            ends->push_back(journal.FileSize());
+        }
+        const QByteArray bytes = ReadAll(journal.FilePath());
+        journal.Discard();
+        return bytes;
+    }
+
+    QTemporaryDir m_dir;
+    QStringList m_reports;
+};
+
+// Cut anywhere, a journal gives back exactly its whole records, and names a torn tail.
+TEST_F(RecoveryJournalTest, TornAtEveryByteKeepsEveryWholeRecord) {
+    std::vector<qint64> ends;
+    const QByteArray bytes = WriteJournal({MakeDay(Date(2026, 12, 1), QStringLiteral("一")),
+                                           MakeDay(Date(2026, 12, 2), QStringLiteral("二")),
+                                           MakeDay(Date(2026, 12, 1), QStringLiteral("一二"))},
+                                          &ends);
+    ASSERT_EQ(ends.back(), bytes.size());
+    for (qint64 cut = 0; cut <= bytes.size(); ++cut) {
+        SCOPED_TRACE(cut);
+        const auto contents = JournalReader::Read(bytes.left(cut));
+        const int whole =
+            int(std::count_if(ends.begin(), ends.end(), [&](qint64 e) { return e <= cut; }));
+        EXPECT_EQ(contents.wholeRecords, whole);
+        EXPECT_EQ(contents.hasHeader, whole > 0);
+        EXPECT_EQ(contents.days.size(), std::size_t(std::max(whole - 1, 0)));
+        const bool boundary = cut == 0 || std::find(ends.begin(), ends.end(), cut) != ends.end();
+        EXPECT_EQ(contents.damage, boundary ? Damage::none : Damage::tornTail);
+    }
+    const auto whole = JournalReader::Read(bytes);
+    ASSERT_EQ(whole.days.size(), 3u);
+    EXPECT_EQ(whole.days[2].GetMemo(), QStringLiteral("一二"));
+    EXPECT_EQ(whole.header.bookPath, m_dir.filePath(QStringLiteral("book.dat")));
+}
+
+// A flipped bit anywhere in a record (checksum, length, kind or payload) ends the replay just
+// before that record.
+TEST_F(RecoveryJournalTest, FlippedBitInEachFieldStopsAtThatRecord) {
+    std::vector<qint64> ends;
+    const QByteArray bytes = WriteJournal({MakeDay(Date(2026, 12, 1), QStringLiteral("a")),
+                                           MakeDay(Date(2026, 12, 2), QStringLiteral("b")),
+                                           MakeDay(Date(2026, 12, 3), QStringLiteral("c"))},
+                                          &ends);
+    const qint64 begin = ends[1], end = ends[2]; // the second day's record
+    for (qint64 at = begin; at < end; ++at) {
+        for (int bit = 0; bit < 8; ++bit) {
+            QByteArray damaged = bytes;
+            damaged[at] = char(damaged[at] ^ (1 << bit));
+            const auto contents = JournalReader::Read(damaged);
+            SCOPED_TRACE(testing::Message() << "byte " << at - begin << " bit " << bit);
+            ASSERT_EQ(contents.days.size(), 1u);
+            EXPECT_EQ(contents.days[0].GetMemo(), QStringLiteral("a"));
+            EXPECT_EQ(contents.damageOffset, begin);
+            const qint64 field = at - begin;
+            if (field < 4 || field >= 8)
+                EXPECT_EQ(contents.damage, Damage::badChecksum); // the checksum covers the kind
+            else
+                EXPECT_TRUE(contents.damage == Damage::badChecksum ||
+                            contents.damage == Damage::tornTail ||
+                            contents.damage == Damage::badLength)
+                    << JournalReader::DamageName(contents.damage);
+        }
+    }
+}
+
+// Each verdict a journal can earn, with what stays readable before it.
+TEST_F(RecoveryJournalTest, OtherDamageIsNamed) {
+    using namespace JournalFormat;
+    std::vector<qint64> ends;
+    const QByteArray one = WriteJournal({MakeDay(Date(2026, 12, 1), QStringLiteral("a"))}, &ends);
+    const QByteArray day = Record(kDayKind, DayPayload(MakeDay(Date(2026, 12, 5), "x")));
+    const Header other{QStringLiteral("/elsewhere/other.dat"), {}, 0};
+    const struct {
+        const char* name;
+        QByteArray bytes;
+        Damage damage;
+        std::size_t days;
+    } cases[] = {
+        {"empty journal", QByteArray(), Damage::none, 0},
+        {"header of another book", one + Record(kHeaderKind, HeaderPayload(other)) + day,
+         Damage::otherBook, 1},
+        {"unknown kind", one + Record(Kind(7), "x") + day, Damage::unknownKind, 1},
+        {"good checksum, not a day", one + Record(kDayKind, "not a day") + day, Damage::badRecord,
+         1},
+        {"length no record has", one + QByteArray::fromHex("00000000FFFFFFFF02"), Damage::badLength,
+         1},
+        {"zeros after a power cut", one + QByteArray(4096, '\0'), Damage::tornTail, 1},
+        {"day before any header", day + one, Damage::noHeader, 0},
+        // Its first bytes read as a checksum and a length no record has.
+        {"not a journal", QByteArray("some other file entirely"), Damage::badLength, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto contents = JournalReader::Read(c.bytes);
+        EXPECT_EQ(contents.damage, c.damage) << JournalReader::DamageName(contents.damage);
+        EXPECT_EQ(contents.days.size(), c.days);
+    }
+}
+
+// Put back into a book, the days follow the commit rule: the last version of a date wins, new
+// dates go in date order between the stored ones, other days are untouched.
+TEST_F(RecoveryJournalTest, ReplayedDaysLandAsCommitsDo) {
+    std::vector<qint64> ends;
+    const QByteArray bytes = WriteJournal({MakeDay(Date(2026, 12, 3), QStringLiteral("早")),
+                                           MakeDay(Date(2026, 12, 10), QStringLiteral("中")),
+                                           MakeDay(Date(2026, 12, 3), QStringLiteral("遅"))},
+                                          &ends);
+    CTavrinoDoc doc;
+    for (int d : {1, 3, 5, 20}) {
+        doc.SelectDay(Date(2026, 12, d));
+        doc.SetMemo(QStringLiteral("stored"));
+        doc.CommitCurrentDay();
+    }
+    doc.SetModifiedFlag(false);
+    for (const CYoteiDay& day : JournalReader::Read(bytes).days)
+        doc.CommitDay(day);
+    QStringList got;
+    for (const auto& day : doc.GetDays())
+        got << QStringLiteral("%1:%2").arg(day->m_dayDate.GetDay()).arg(day->GetMemo());
+    EXPECT_EQ(got, QStringList({"1:stored", "3:遅", "5:stored", "10:中", "20:stored"}));
+    EXPECT_TRUE(doc.IsModified());
+}
+
+// A memo typed key by key rewrites its day at every key; compaction keeps the journal bounded
+// and keeps the latest version of every day. An unchanged day is not written again.
+TEST_F(RecoveryJournalTest, CompactionKeepsTheLatestVersionOfEveryDay) {
+    CRecoveryJournal journal(Folder(), nullptr);
+    const QString book = m_dir.filePath(QStringLiteral("book.dat"));
+    QString memo(1000, QChar(u'あ'));
+    for (int d = 1; d <= 5; ++d)
+        journal.RecordDay(MakeDay(Date(2026, 11, d), QString::number(d)), book, {});
+    const qint64 before = journal.FileSize();
+    journal.RecordDay(MakeDay(Date(2026, 11, 5), QStringLiteral("5")), book, {});
+    EXPECT_EQ(journal.FileSize(), before) << "an unchanged day was written again";
+
+    qint64 largest = 0;
+    for (int key = 0; key < 2000; ++key) {
+        memo += QChar(u'a' + key % 26);
+        journal.RecordDay(MakeDay(Date(2026, 11, 3), memo), book, {});
+        if (key % 100 == 99)
+            journal.Flush(); // what the timer does about once a second
+        largest = std::max(largest, journal.FileSize());
+    }
+    journal.Flush();
+    EXPECT_LT(largest, 2 * CRecoveryJournal::kCompactFloor);
+    const auto contents = JournalReader::Read(ReadAll(journal.FilePath()));
+    EXPECT_EQ(contents.damage, Damage::none);
+    CTavrinoDoc doc;
+    for (const CYoteiDay& day : contents.days)
+        doc.CommitDay(day);
+    ASSERT_EQ(doc.GetDays().size(), 5u);
+    EXPECT_EQ(doc.GetDays()[2]->GetMemo(), memo);
+    EXPECT_EQ(doc.GetDays()[4]->GetMemo(), QStringLiteral("5"));
+    EXPECT_EQ(QFileInfo(journal.FilePath()).permissions() &
+                  (QFileDevice::ReadGroup | QFileDevice::ReadOther),
+              0);
+}
+
+// With no room left the failure is reported once, with the file-error text, and typing goes on;
+// once there is room again the journal is written whole and nothing typed meanwhile is lost.
+TEST_F(RecoveryJournalTest, FullFileSystemIsReportedOnceAndCaughtUpLater) {
+    CRecoveryJournal journal(Folder(), [this](const QString& t) { m_reports << t; });
+    const QString book = m_dir.filePath(QStringLiteral("book.dat"));
+    journal.RecordDay(MakeDay(Date(2026, 10, 1), QStringLiteral("before")), book, {});
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit capped = old;
+    capped.rlim_cur = rlim_t(journal.FileSize() + 100);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &capped), 0);
+    QString memo;
+    for (int key = 0; key < 20; ++key) {
+        memo += QChar(u'x');
+        journal.RecordDay(MakeDay(Date(2026, 10, 2), memo), book, {});
+        journal.Flush();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    ASSERT_EQ(m_reports.size(), 1);
+    EXPECT_EQ(m_reports[0], QStringLiteral("%1 へのアクセス中にディスクがいっぱいになりました。")
+                                .arg(journal.FilePath()));
+    // What reached the file before the limit is still whole.
+    EXPECT_EQ(JournalReader::Read(ReadAll(journal.FilePath())).damage, Damage::none);
+
+    journal.RecordDay(MakeDay(Date(2026, 10, 3), QStringLiteral("after")), book, {});
+    journal.Flush();
+    const auto contents = JournalReader::Read(ReadAll(journal.FilePath()));
+    EXPECT_EQ(contents.damage, Damage::none);
+    QStringList memos;
+    for (const CYoteiDay& day : contents.days)
+        memos << day.GetMemo();
+    memos.sort();
+    EXPECT_EQ(memos, QStringList({"after", "before", memo}));
+    EXPECT_EQ(m_reports.size(), 1);
+}
+
+// A live planner's journal is never offered; a dead one's is, and declining keeps the last ten.
+TEST_F(RecoveryJournalTest, LiveJournalsAreNotOfferedAndDeclinedOnesAreKept) {
+    const QString book = m_dir.filePath(QStringLiteral("book.dat"));
+    QString path;
+    {
+        CRecoveryJournal live(Folder(), nullptr);
+        live.RecordDay(MakeDay(Date(2026, 9, 1), QStringLiteral("live")), book, {});
+        path = live.FilePath();
+        EXPECT_TRUE(RecoveryFolder::Offers(Folder()).empty());
+        // Its owner goes away without a normal end: the journal stays and is no longer held.
+    }
+    // A journal whose planner died before its first day gives nothing back and is removed.
+    {
+        QFile empty(QDir(Folder()).filePath(QStringLiteral("0-1.journal")));
+        ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    }
+    auto offers = RecoveryFolder::Offers(Folder());
+    ASSERT_EQ(offers.size(), 1u);
+    EXPECT_EQ(offers[0].path, path);
+    EXPECT_EQ(offers[0].contents.days.at(0).GetMemo(), QStringLiteral("live"));
+    EXPECT_EQ(Journals(Folder()), QStringList{QFileInfo(path).fileName()});
+    // Held while it is being answered for.
+    EXPECT_TRUE(RecoveryFolder::Offers(Folder()).empty());
+    EXPECT_TRUE(RecoveryFolder::Decline(offers[0]));
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+
+    for (int n = 0; n < 12; ++n) {
+        CRecoveryJournal journal(Folder(), nullptr);
+        journal.RecordDay(MakeDay(Date(2026, 9, 2 + n), QString::number(n)), book, {});
+        QThread::msleep(2); // names begin with the time of the first day
+    }
+    for (auto& offer : RecoveryFolder::Offers(Folder()))
+        RecoveryFolder::Decline(offer);
+    const QStringList kept = Journals(RecoveryFolder::DeclinedPath(Folder()));
+    ASSERT_EQ(kept.size(), RecoveryFolder::kDeclinedKept);
+    const auto newest = JournalReader::Read(
+        ReadAll(QDir(RecoveryFolder::DeclinedPath(Folder())).filePath(kept.last())));
+    EXPECT_EQ(newest.days.at(0).GetMemo(), QStringLiteral("11"));
+}
+
+// The journal begins with the first change, is gone after a save and after opening a book, and
+// stays when the open fails; its header names the book as it is after a save.
+TEST_F(RecoveryJournalTest, LifeWithTheBook) {
+    CRecoveryJournal journal(Folder(), nullptr);
+    RecordingHost host;
+    CTavrinoDoc doc;
+    doc.SetHost(&host);
+    doc.SetJournal(&journal);
+    const QString book = m_dir.filePath(QStringLiteral("book.dat"));
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+    doc.SetMemo(QStringLiteral("a"));
+    doc.CommitCurrentDay();
+    ASSERT_EQ(Journals(Folder()).size(), 1);
+    EXPECT_TRUE(JournalReader::Read(ReadAll(journal.FilePath())).header.bookPath.isEmpty());
+
+    ASSERT_TRUE(doc.DoSave(book));
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+    doc.SetMemo(QStringLiteral("ab"));
+    doc.CommitCurrentDay();
+    const auto contents = JournalReader::Read(ReadAll(journal.FilePath()));
+    EXPECT_EQ(contents.header.bookPath, doc.GetPathName());
+    EXPECT_TRUE(contents.header.base.exists);
+    EXPECT_EQ(contents.header.base, FileIdentity::OfFile(book));
+
+    EXPECT_FALSE(doc.OnOpenDocument(m_dir.filePath(QStringLiteral("missing.dat"))));
+    EXPECT_EQ(Journals(Folder()).size(), 1);
+    ASSERT_TRUE(doc.OnOpenDocument(book));
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+    doc.CommitCurrentDay();
+    ASSERT_TRUE(doc.OnNewDocument());
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+}
+
+} // namespace
