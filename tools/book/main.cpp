@@ -8,6 +8,7 @@
 #include "tools/book/BookIcal.h"
 #include "tools/book/BookImport.h"
 #include "tools/book/BookIo.h"
+#include "tools/book/BookJournal.h"
 #include "tools/book/BookJson.h"
 #include "tools/book/BookText.h"
 
@@ -73,6 +74,15 @@ Commands:
                          through the planner's own save (see below). --dry-run
                          prints "DATE row N: ..." / "DATE memo: ..." for what
                          would be added and writes nothing.
+  journal FILE           Print a recovery journal (the planner's record of changes
+                         not yet saved, kept in recovery/ of its data folder,
+                         declined ones in recovery/declined/) as JSON:
+                         {"book":PATH or null,"base":{...},"days":[...]}, with
+                         the book's file as it was read or last saved in base
+                         and every journaled version of a day, in the order
+                         typed, in the dump form. A torn or damaged tail is
+                         reported on stderr with the number of whole records;
+                         the whole records are still printed (exit 0).
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -395,6 +405,20 @@ int Import(const Arguments& a) {
     return a.dryRun ? Print(BookText::ToUtf8(outcome.out)) : kSuccess;
 }
 
+int Journal(const Arguments& a) {
+    QByteArray bytes;
+    QString message;
+    if (!ReadInput(a.files[0], bytes, message)) {
+        PrintError(message);
+        return kFileFailure;
+    }
+    const JournalReader::Contents contents = JournalReader::Read(bytes);
+    const int printed = Print(BookJournal::Json(contents));
+    if (const QString damage = BookJournal::DamageReport(a.files[0], contents); !damage.isEmpty())
+        PrintError(damage);
+    return printed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -420,8 +444,8 @@ int main(int argc, char** argv) {
         int (*run)(const Arguments&);
     };
     static const Command commands[] = {
-        {"dump", 1, Dump},     {"build", 2, Build}, {"check", 1, Check},  {"export", 1, Export},
-        {"agenda", 1, Agenda}, {"find", 2, Find},   {"import", 2, Import}};
+        {"dump", 1, Dump},     {"build", 2, Build}, {"check", 1, Check},   {"export", 1, Export},
+        {"agenda", 1, Agenda}, {"find", 2, Find},   {"import", 2, Import}, {"journal", 1, Journal}};
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
