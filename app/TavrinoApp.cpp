@@ -3,17 +3,32 @@
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
 #include "document/RecentFile.h"
+#include "document/RecoveryFolder.h"
+#include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
+#include "platform/core/StringTable.h"
 #include "platform/ui/FrameWnd.h"
+#include "platform/ui/MessageBox.h"
 #include "platform/ui/SingleDocTemplate.h"
 #include "resources/Resource.h"
 #include "view/TavrinoView.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
 
 CTavrinoApp::CTavrinoApp() {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+}
+
+CTavrinoApp::~CTavrinoApp() {
+    // The document outlives this object's members; it must not write to a journal that is gone.
+    if (CTavrinoDoc* doc = GetTavrinoDoc())
+        doc->SetJournal(nullptr);
+}
+
+CTavrinoDoc* CTavrinoApp::GetTavrinoDoc() const {
+    return static_cast<CTavrinoDoc*>(GetDocument());
 }
 
 bool CTavrinoApp::InitInstance() {
@@ -25,9 +40,22 @@ bool CTavrinoApp::InitInstance() {
     SetRegistryKey(QStringLiteral("VELKORAN"));
     const QString remembered = GetProfileString(kRecentFileSection, kRecentFileEntry, QString());
 
+    // A failure to write the journal is shown once the keystroke that met it has been handled.
+    m_journal = std::make_unique<CRecoveryJournal>(
+        RecoveryFolder::Path(GetDataFolder()), [this](const QString& text) {
+            QMetaObject::invokeMethod(
+                this, [this, text] { ShowMessage(text); }, Qt::QueuedConnection);
+        });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &CTavrinoApp::OnAboutToQuit);
+
     AddDocTemplate(new CSingleDocTemplate(
-        IDR_MAINFRAME_RES, [] { return new CTavrinoDoc; }, [] { return new CMainFrame; },
-        [] { return new CTavrinoView; }));
+        IDR_MAINFRAME_RES,
+        [this] {
+            auto* doc = new CTavrinoDoc;
+            doc->SetJournal(m_journal.get());
+            return doc;
+        },
+        [] { return new CMainFrame; }, [] { return new CTavrinoView; }));
 
     // The command line is parsed, but the remembered file decides what start-up does.
     CCommandLineInfo cmdInfo;
@@ -52,7 +80,69 @@ bool CTavrinoApp::InitInstance() {
     m_pMainWnd->show();
     // What the end of the last session could not say, such as where a book was saved.
     ShowKeptNotices();
+    OfferRecovery();
     return true;
+}
+
+void CTavrinoApp::OfferRecovery() {
+    for (RecoveryFolder::Offer& offer :
+         RecoveryFolder::Offers(RecoveryFolder::Path(GetDataFolder()))) {
+        const JournalReader::Contents& contents = offer.contents;
+        const QString& book = contents.header.bookPath;
+        QString text =
+            LoadString(IDP_RECOVER_CHANGES)
+                .arg(book.isEmpty() ? LoadString(AFX_IDS_UNTITLED) : QFileInfo(book).fileName());
+        if (!book.isEmpty() &&
+            contents.header.base.CompareWith(book) != FileIdentity::Change::unchanged)
+            text += LoadString(IDP_RECOVER_FILE_CHANGED);
+        if (AfxMessageBox(text, MessageButtons::YesNoDefaultYes, m_pMainWnd) != IDYES) {
+            // Kept aside rather than destroyed: one stray key must not throw a day away.
+            RecoveryFolder::Decline(offer);
+            continue;
+        }
+        // A journal whose book the user chose not to leave is offered again at the next start.
+        if (Recover(contents))
+            RecoveryFolder::Remove(offer);
+    }
+}
+
+bool CTavrinoApp::Recover(const JournalReader::Contents& contents) {
+    CTavrinoDoc* doc = GetTavrinoDoc();
+    if (!doc)
+        return false;
+    const QString& book = contents.header.bookPath;
+    const QString open = doc->GetPathName();
+    const bool sameBook =
+        book.isEmpty()
+            ? open.isEmpty()
+            : (!open.isEmpty() &&
+               (QFileInfo(book).canonicalFilePath() == QFileInfo(open).canonicalFilePath() ||
+                QFileInfo(book).absoluteFilePath() == QFileInfo(open).absoluteFilePath()));
+    if (!sameBook) {
+        // The open book's own changes are settled once, here: saved, or given up.
+        if (!doc->SaveModified())
+            return false;
+        doc->SetModifiedFlag(false);
+        // A book that is gone or unreadable has shown its message; its days go onto an empty
+        // untitled book.
+        if (book.isEmpty() || !OpenDocumentFile(book))
+            OnFileNew();
+        doc = GetTavrinoDoc();
+    }
+    auto* view = m_pMainWnd ? qobject_cast<CTavrinoView*>(m_pMainWnd->GetActiveView()) : nullptr;
+    const COleDateTime shown = doc->GetCurrentDay().m_dayDate;
+    for (const CYoteiDay& day : contents.days)
+        doc->CommitDay(day);
+    doc->SelectDay(shown);
+    if (view)
+        view->ShowDay();
+    return true;
+}
+
+void CTavrinoApp::OnAboutToQuit() {
+    CTavrinoDoc* doc = GetTavrinoDoc();
+    if (m_journal && (!doc || !doc->IsModified() || doc->ChangesDeclined()))
+        m_journal->Discard();
 }
 
 void CTavrinoApp::OnAppAbout() {

@@ -49,7 +49,8 @@ int main(int argc, char* argv[]) {
     for (const QString& message : startupMessages)
         std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
 
-    // The organization and name place the data folder (backups) beside the profile's keys.
+    // The organization and name place the data folder (backups, recovery journals) beside the
+    // profile's keys.
     QApplication::setOrganizationName(QStringLiteral("VELKORAN"));
     QApplication::setApplicationName(QStringLiteral("Tavrino"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRINO_VERSION));

@@ -7,6 +7,10 @@ QString LoadString(int id) {
                               "Tavrino.Document");
     case IDS_MENU_CAPTION:
         return QStringLiteral("メニュー");
+    case IDP_RECOVER_CHANGES:
+        return QStringLiteral("保存されていない変更が見つかりました (%1)。復元しますか?");
+    case IDP_RECOVER_FILE_CHANGED:
+        return QStringLiteral("ファイルはその後変更されています。");
     case AFX_IDS_APP_TITLE:
         return QStringLiteral("Tavrino");
     case AFX_IDS_OPENFILE:

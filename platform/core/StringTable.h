@@ -5,12 +5,14 @@
 // Identifiers of the program's string table. Numbers follow the framework's conventions where
 // one exists; the rest are the program's own.
 enum StringId : int {
-    IDR_MAINFRAME = 128,       // document-template string
-    IDS_MENU_CAPTION = 302,    // "メニュー"
-    AFX_IDS_APP_TITLE = 57344, // "Tavrino"
-    AFX_IDS_OPENFILE = 61440,  // "開く"
-    AFX_IDS_ALLFILTER = 61442, // "すべてのファイル (*.*)"
-    AFX_IDS_UNTITLED = 61443,  // "無題"
+    IDR_MAINFRAME = 128,            // document-template string
+    IDS_MENU_CAPTION = 302,         // "メニュー"
+    IDP_RECOVER_CHANGES = 340,      // a journal of unsaved changes was found: restore it?
+    IDP_RECOVER_FILE_CHANGED = 341, // ... and the book file has changed since
+    AFX_IDS_APP_TITLE = 57344,      // "Tavrino"
+    AFX_IDS_OPENFILE = 61440,       // "開く"
+    AFX_IDS_ALLFILTER = 61442,      // "すべてのファイル (*.*)"
+    AFX_IDS_UNTITLED = 61443,       // "無題"
     AFX_IDP_ASK_TO_SAVE = 61444,
     AFX_IDP_FAILED_TO_CREATE_DOC = 61700,
     AFX_IDP_FAILED_TO_OPEN_DOC = 61701,

@@ -15,9 +15,10 @@ int AfxMessageBox(const QString& text, MessageButtons buttons, QWidget* parent) 
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
         box.setDefaultButton(QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::Cancel);
-    } else if (buttons == MessageButtons::YesNo) {
+    } else if (buttons == MessageButtons::YesNo || buttons == MessageButtons::YesNoDefaultYes) {
+        // Escape and closing the box answer No.
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::No);
+        box.setDefaultButton(buttons == MessageButtons::YesNo ? QMessageBox::No : QMessageBox::Yes);
         box.setEscapeButton(QMessageBox::No);
     } else {
         box.setStandardButtons(QMessageBox::Ok);

@@ -4,8 +4,8 @@
 
 class QWidget;
 
-// YesNo has No as its default: it guards an overwrite.
-enum class MessageButtons { Ok, YesNoCancel, YesNo };
+// YesNo has No as its default: it guards an overwrite. YesNoDefaultYes offers to restore.
+enum class MessageButtons { Ok, YesNoCancel, YesNo, YesNoDefaultYes };
 
 // The one way a text reaches the user in a box: the exclamation icon and the program's name as
 // the caption. Returns IDOK, IDYES, IDNO or IDCANCEL.

@@ -187,6 +187,10 @@ QString CWinApp::GetDocumentsFolder() const {
     return m_documentsFolder.isEmpty() ? CDocumentHost::GetDocumentsFolder() : m_documentsFolder;
 }
 
+QString CWinApp::GetDataFolder() const {
+    return m_dataFolder.isEmpty() ? CDocumentHost::GetDataFolder() : m_dataFolder;
+}
+
 void CWinApp::OnSessionEnding() {
     m_sessionEnding = true;
     if (CDocument* document = GetDocument())

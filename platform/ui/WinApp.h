@@ -53,6 +53,7 @@ public:
 
     void SetPlatformKind(PlatformKind kind) { m_platformKind = kind; }
     void SetDocumentsFolder(const QString& folder) { m_documentsFolder = folder; }
+    void SetDataFolder(const QString& folder) { m_dataFolder = folder; }
 
     PlatformKind GetPlatformKind() const override { return m_platformKind; }
     void ShowMessage(const QString& text) override;
@@ -65,6 +66,7 @@ public:
     bool CanAskUser() const override { return !m_sessionEnding; }
     CProfile* GetProfile() override { return m_profile.get(); }
     QString GetDocumentsFolder() const override;
+    QString GetDataFolder() const override;
 
     // The desktop session is ending and no question may be asked: a modified book is saved.
     void OnSessionEnding();
@@ -78,6 +80,7 @@ private:
     std::unique_ptr<CSingleDocTemplate> m_template;
     QStringList m_arguments;
     QString m_documentsFolder;
+    QString m_dataFolder;
     PlatformKind m_platformKind = PlatformKind::Desktop;
     bool m_sessionEnding = false;
 };

@@ -22,6 +22,7 @@ void PlannerAppTest::StartApp(const std::optional<QStringList>& arguments,
                               std::optional<PlatformKind> kind) {
     m_app = std::make_unique<CTavrinoApp>();
     m_app->SetDocumentsFolder(m_profile.DocumentsFolder());
+    m_app->SetDataFolder(m_profile.DataFolder());
     if (arguments)
         m_app->SetArguments(*arguments);
     if (kind)

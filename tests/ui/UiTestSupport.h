@@ -97,6 +97,8 @@ public:
     QString Path() const { return m_dir.path(); }
     QString ConfigFolder() const { return m_dir.path() + QStringLiteral("/config"); }
     QString DocumentsFolder() const { return m_dir.path() + QStringLiteral("/documents"); }
+    // The per-user data folder, where the recovery journals are kept.
+    QString DataFolder() const { return m_dir.path() + QStringLiteral("/data"); }
     QString File(const QString& name) const { return m_dir.filePath(name); }
     // The remembered path, read through a fresh QSettings as the next start would.
     QString Remembered() const {

@@ -2,12 +2,18 @@
 
 #include <QApplication>
 #include <QFont>
+#include <cstring>
 #include <gtest/gtest.h>
+
+// A planner in a process of its own that types and waits to be killed (RecoveryTest.cpp).
+int TypeAndWait(const QString& folder, const QString& text);
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
+    if (argc == 4 && std::strcmp(argv[1], "--type-and-wait") == 0)
+        return TypeAndWait(QString::fromLocal8Bit(argv[2]), QString::fromUtf8(argv[3]));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
