@@ -2,6 +2,8 @@
 // every memo keystroke does) and selecting a day, each against a plain read of the same file.
 // Peak memory of loading is measured in a fresh process started from this same binary.
 
+#include "document/RecoveryFolder.h"
+#include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
 
 #include <QDir>
@@ -205,14 +207,18 @@ void BM_Commit(benchmark::State& state) {
 BENCHMARK(BM_Commit)->Unit(benchmark::kMicrosecond);
 
 // One keystroke in the memo: the day is selected again, the 33 texts of the view are copied
-// into the working day, and the day is stored.
-void BM_MemoKeystroke(benchmark::State& state) {
+// into the working day, and the day is stored. Two texts alternate, so that every keystroke
+// really changes the day (the journal skips a day stored unchanged).
+void MemoKeystrokes(benchmark::State& state, CRecoveryJournal* journal) {
     const Book& book = TheBook();
     CTavrinoDoc doc;
+    doc.SetJournal(journal);
     LoadOrDie(doc, book.path);
     doc.SelectDay(book.middle);
     const CYoteiDay shown = doc.GetCurrentDay();
-    const QString memo = shown.GetMemo() + QStringLiteral("あ");
+    const QString memos[2] = {shown.GetMemo() + QStringLiteral("あ"),
+                              shown.GetMemo() + QStringLiteral("い")};
+    std::size_t key = 0;
     for (auto _ : state) {
         doc.SelectDay(book.middle);
         doc.SetHeading(shown.m_heading);
@@ -222,11 +228,32 @@ void BM_MemoKeystroke(benchmark::State& state) {
             doc.SetPlan(r, shown.m_plans[r]);
             doc.SetDetail(r, shown.m_details[r]);
         }
-        doc.SetMemo(memo);
+        doc.SetMemo(memos[++key % 2]);
         doc.CommitCurrentDay();
+        // What the planner's timer does about once a second, off the keystroke's path: flush to
+        // the disk and compact.
+        if (journal && key % 256 == 0) {
+            state.PauseTiming();
+            journal->Flush();
+            state.ResumeTiming();
+        }
     }
 }
+
+void BM_MemoKeystroke(benchmark::State& state) {
+    MemoKeystrokes(state, nullptr);
+}
 BENCHMARK(BM_MemoKeystroke)->Unit(benchmark::kMicrosecond);
+
+// The same keystroke with the recovery journal: the day is also appended to the journal file.
+void BM_MemoKeystrokeJournaled(benchmark::State& state) {
+    const Book& book = TheBook();
+    CRecoveryJournal journal(RecoveryFolder::Path(book.dir.path()), nullptr);
+    MemoKeystrokes(state, &journal);
+    state.counters["journal_bytes"] = double(journal.FileSize());
+    journal.Discard();
+}
+BENCHMARK(BM_MemoKeystrokeJournaled)->Unit(benchmark::kMicrosecond);
 
 void BM_SelectDay(benchmark::State& state) {
     const Book& book = TheBook();
@@ -352,10 +379,15 @@ public:
                       plain->second * 1e3);
         out << line;
         const std::pair<const char*, const char*> rows[] = {
-            {"BM_Read", "reading (open)"},          {"BM_Write", "writing (save)"},
-            {"BM_Commit", "commit (middle day)"},   {"BM_MemoKeystroke", "memo keystroke"},
-            {"BM_SelectDay/0", "select first day"}, {"BM_SelectDay/1", "select middle day"},
-            {"BM_SelectDay/2", "select last day"},  {"BM_SelectDay/3", "select absent day"},
+            {"BM_Read", "reading (open)"},
+            {"BM_Write", "writing (save)"},
+            {"BM_Commit", "commit (middle day)"},
+            {"BM_MemoKeystroke", "memo keystroke"},
+            {"BM_MemoKeystrokeJournaled", "keystroke + journal"},
+            {"BM_SelectDay/0", "select first day"},
+            {"BM_SelectDay/1", "select middle day"},
+            {"BM_SelectDay/2", "select last day"},
+            {"BM_SelectDay/3", "select absent day"},
         };
         for (const auto& [name, label] : rows) {
             const auto it = seconds.find(name);
@@ -363,6 +395,15 @@ public:
                 continue;
             std::snprintf(line, sizeof line, "  %-20s %12.6f x  (%.3f us)\n", label,
                           it->second / plain->second, it->second * 1e6);
+            out << line;
+        }
+        const auto bare = seconds.find("BM_MemoKeystroke");
+        const auto journaled = seconds.find("BM_MemoKeystrokeJournaled");
+        if (bare != seconds.end() && journaled != seconds.end() && bare->second > 0) {
+            std::snprintf(
+                line, sizeof line,
+                "Memo keystroke with the recovery journal: %.3f x the keystroke without\n",
+                journaled->second / bare->second);
             out << line;
         }
         const auto size = counters.find("BM_PlainRead.file_bytes");

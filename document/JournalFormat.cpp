@@ -83,6 +83,21 @@ QByteArray DayPayload(const CYoteiDay& day) {
     return Store([&](CArchive& ar) { BookFile::WriteDay(ar, CYoteiDay::kRows, day); });
 }
 
+DayEncoder::DayEncoder()
+    : m_device(std::make_unique<QBuffer>(&m_bytes)),
+      m_archive((m_device->open(QIODevice::WriteOnly),
+                 std::make_unique<CArchive>(m_device.get(), CArchive::store, QString()))) {}
+
+DayEncoder::~DayEncoder() = default;
+
+QByteArray DayEncoder::Encode(const CYoteiDay& day) {
+    m_device->seek(0);
+    BookFile::WriteDay(*m_archive, CYoteiDay::kRows, day);
+    m_archive->Flush();
+    QByteArray payload = m_bytes.left(m_device->pos());
+    return payload;
+}
+
 bool ReadHeaderPayload(const QByteArray& payload, Header& header) {
     Header read;
     bool known = false;

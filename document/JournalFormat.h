@@ -5,6 +5,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
+
+class CArchive;
+class QBuffer;
 
 // The bytes of a recovery journal. A journal is a run of records, each framed as
 //   checksum  u32  CRC-32C of the kind byte and the payload
@@ -42,6 +46,20 @@ QByteArray Record(Kind kind, const QByteArray& payload);
 QByteArray HeaderPayload(const Header& header);
 // The day exactly as the book file stores it.
 QByteArray DayPayload(const CYoteiDay& day);
+
+// DayPayload for every keystroke: one archive kept for all of them, since a fresh archive sets
+// aside room for a whole file.
+class DayEncoder {
+public:
+    DayEncoder();
+    ~DayEncoder();
+    QByteArray Encode(const CYoteiDay& day);
+
+private:
+    QByteArray m_bytes;
+    std::unique_ptr<QBuffer> m_device;
+    std::unique_ptr<CArchive> m_archive;
+};
 
 // Decoders of the two payloads; false when the bytes are not what the writer writes.
 bool ReadHeaderPayload(const QByteArray& payload, Header& header);

@@ -46,7 +46,7 @@ void CRecoveryJournal::RecordDay(const CYoteiDay& day, const QString& bookPath,
         m_base = base;
         m_created = QDateTime::currentMSecsSinceEpoch();
     }
-    QByteArray payload = JournalFormat::DayPayload(day);
+    QByteArray payload = m_encoder.Encode(day);
     QByteArray& latest = m_latest[DateKey(day)];
     // A cancelled command stores the day unchanged; the journal has it already.
     if (latest == payload && IsActive())

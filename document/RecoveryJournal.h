@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/FileIdentity.h"
+#include "document/JournalFormat.h"
 #include "document/JournalWriter.h"
 #include "document/YoteiDay.h"
 
@@ -65,6 +66,7 @@ private:
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
     JournalWriter m_writer;
+    JournalFormat::DayEncoder m_encoder;
     QString m_bookPath;
     FileIdentity m_base;
     qint64 m_created = 0;
