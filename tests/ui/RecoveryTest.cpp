@@ -49,28 +49,8 @@ namespace {
 // escape button (OK for a plain message).
 class Answers {
 public:
-    explicit Answers(std::deque<QMessageBox::StandardButton> script) : m_script(std::move(script)) {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box || !box->isVisible() || !box->isActiveWindow())
-                return;
-            texts << box->text();
-            captions << box->windowTitle();
-            buttons << box->standardButtons();
-            defaults << (box->defaultButton() ? box->standardButton(box->defaultButton())
-                                              : QMessageBox::NoButton);
-            QAbstractButton* answer = box->escapeButton();
-            if (!m_script.empty() && box->button(m_script.front()))
-                answer = box->button(m_script.front());
-            if (!m_script.empty())
-                m_script.pop_front();
-            if (!answer) // a box with one button names no escape button of its own
-                answer = box->buttons().value(0);
-            QTest::mouseClick(answer, Qt::LeftButton);
-        });
-        m_timer.start();
-    }
+    explicit Answers(std::deque<QMessageBox::StandardButton> script)
+        : m_script(std::move(script)), m_watcher([this](QWidget* modal) { Answer(modal); }) {}
 
     QStringList texts;
     QStringList captions;
@@ -78,8 +58,26 @@ public:
     QList<QMessageBox::StandardButton> defaults;
 
 private:
+    void Answer(QWidget* modal) {
+        auto* box = qobject_cast<QMessageBox*>(modal);
+        ASSERT_NE(box, nullptr) << modal->metaObject()->className();
+        texts << box->text();
+        captions << box->windowTitle();
+        buttons << box->standardButtons();
+        defaults << (box->defaultButton() ? box->standardButton(box->defaultButton())
+                                          : QMessageBox::NoButton);
+        QAbstractButton* answer = box->escapeButton();
+        if (!m_script.empty() && box->button(m_script.front()))
+            answer = box->button(m_script.front());
+        if (!m_script.empty())
+            m_script.pop_front();
+        if (!answer) // a box with one button names no escape button of its own
+            answer = box->buttons().value(0);
+        QTest::mouseClick(answer, Qt::LeftButton);
+    }
+
     std::deque<QMessageBox::StandardButton> m_script;
-    QTimer m_timer;
+    PopupWatcher m_watcher;
 };
 
 QString Question(const QString& name) {
