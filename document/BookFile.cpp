@@ -107,6 +107,14 @@ void ReadDays(CArchive& ar, int rowCount, DayList& days) {
     }
 }
 
+void ReadDayRecord(CArchive& ar, int rowCount, CYoteiDay& day) {
+    ReadDay(ar, CheckedRows(rowCount), day, 0);
+}
+
+void WriteDayRecord(CArchive& ar, int rowCount, const CYoteiDay& day) {
+    WriteDay(ar, CheckedRows(rowCount), day);
+}
+
 void WriteDays(CArchive& ar, int rowCount, const DayList& days) {
     const int rows = CheckedRows(rowCount);
     ar.WriteUInt32(quint32(days.size()));

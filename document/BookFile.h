@@ -20,4 +20,8 @@ void ReadDays(CArchive& ar, int rowCount, DayList& days);
 
 void WriteDays(CArchive& ar, int rowCount, const DayList& days);
 
+// One day record alone, in exactly the bytes of a book file: the recovery journal's payload.
+void ReadDayRecord(CArchive& ar, int rowCount, CYoteiDay& day);
+void WriteDayRecord(CArchive& ar, int rowCount, const CYoteiDay& day);
+
 } // namespace BookFile

@@ -29,7 +29,7 @@ QByteArray Store(Body body) {
     QByteArray bytes;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
-    CArchive ar(&buffer, CArchive::store, QString());
+    CArchive ar(&buffer, QString());
     body(ar);
     ar.Flush();
     return bytes;
@@ -39,11 +39,8 @@ QByteArray Store(Body body) {
 // length or left bytes unread (a payload is exactly one header or one day).
 template <typename Body>
 bool Load(const QByteArray& payload, Body body) {
-    QByteArray bytes = payload;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::ReadOnly);
     try {
-        CArchive ar(&buffer, CArchive::load, QString());
+        CArchive ar{QByteArrayView(payload), QString()};
         body(ar);
         return ar.BytesRemaining() == 0;
     } catch (const CException&) {
@@ -80,19 +77,19 @@ QByteArray HeaderPayload(const Header& header) {
 }
 
 QByteArray DayPayload(const CYoteiDay& day) {
-    return Store([&](CArchive& ar) { BookFile::WriteDay(ar, CYoteiDay::kRows, day); });
+    return Store([&](CArchive& ar) { BookFile::WriteDayRecord(ar, CYoteiDay::kRows, day); });
 }
 
 DayEncoder::DayEncoder()
     : m_device(std::make_unique<QBuffer>(&m_bytes)),
       m_archive((m_device->open(QIODevice::WriteOnly),
-                 std::make_unique<CArchive>(m_device.get(), CArchive::store, QString()))) {}
+                 std::make_unique<CArchive>(m_device.get(), QString()))) {}
 
 DayEncoder::~DayEncoder() = default;
 
 QByteArray DayEncoder::Encode(const CYoteiDay& day) {
     m_device->seek(0);
-    BookFile::WriteDay(*m_archive, CYoteiDay::kRows, day);
+    BookFile::WriteDayRecord(*m_archive, CYoteiDay::kRows, day);
     m_archive->Flush();
     QByteArray payload = m_bytes.left(m_device->pos());
     return payload;
@@ -122,7 +119,7 @@ bool ReadHeaderPayload(const QByteArray& payload, Header& header) {
 
 bool ReadDayPayload(const QByteArray& payload, CYoteiDay& day) {
     CYoteiDay read;
-    if (!Load(payload, [&](CArchive& ar) { BookFile::ReadDay(ar, CYoteiDay::kRows, read); }))
+    if (!Load(payload, [&](CArchive& ar) { BookFile::ReadDayRecord(ar, CYoteiDay::kRows, read); }))
         return false;
     day = read;
     return true;

@@ -172,8 +172,11 @@ TEST_F(RecoveryJournalTest, ReplayedDaysLandAsCommitsDo) {
     for (const CYoteiDay& day : JournalReader::Read(bytes).days)
         doc.CommitDay(day);
     QStringList got;
-    for (const auto& day : doc.GetDays())
-        got << QStringLiteral("%1:%2").arg(day->m_dayDate.GetDay()).arg(day->GetMemo());
+    for (const auto& day : doc.GetDays()) {
+        COleDateTime::Fields fields;
+        day->m_dayDate.GetFields(fields);
+        got << QStringLiteral("%1:%2").arg(fields.day).arg(day->GetMemo());
+    }
     EXPECT_EQ(got, QStringList({"1:stored", "3:遅", "5:stored", "10:中", "20:stored"}));
     EXPECT_TRUE(doc.IsModified());
 }
