@@ -5,6 +5,7 @@
 #include "document/RecoveryFolder.h"
 #include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
+#include "platform/core/FileSync.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,6 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <fcntl.h>
+#include <malloc.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,6 +26,7 @@
 #include <map>
 #include <ostream>
 #include <random>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +35,7 @@ namespace {
 
 constexpr int kDays = 36525;
 constexpr const char* kLoadOnly = "--load-only";
+constexpr const char* kWriteBook = "--write-book";
 
 // Ordinary plans, details, headings and memo lines; numbered ones get a number filled in so
 // that no two days are quite alike.
@@ -194,6 +199,37 @@ void BM_Write(benchmark::State& state) {
 }
 BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
 
+// The floor of a safe save: the same bytes in one write to a new file, its data synced, the
+// rename over the old name and the folder synced.
+void BM_WriteFloor(benchmark::State& state) {
+    const Book& book = TheBook();
+    QFile source(book.path);
+    if (!source.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("cannot open the book");
+        return;
+    }
+    const QByteArray bytes = source.readAll();
+    const QByteArray next = QFile::encodeName(book.savePath + QStringLiteral(".new"));
+    const QByteArray target = QFile::encodeName(book.savePath);
+    const QString folder = QFileInfo(book.savePath).absolutePath();
+    for (auto _ : state) {
+        const int fd = ::open(next.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const bool ok =
+            fd >= 0 &&
+            ::write(fd, bytes.constData(), size_t(bytes.size())) == ssize_t(bytes.size()) &&
+            FileSync::SyncData(fd);
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok || ::rename(next.constData(), target.constData()) != 0 ||
+            !FileSync::SyncFolder(folder)) {
+            state.SkipWithError("could not write the floor copy");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * book.size);
+}
+BENCHMARK(BM_WriteFloor)->Unit(benchmark::kMillisecond);
+
 // Storing the working day alone: a copy of it replaces the stored day in the middle.
 void BM_Commit(benchmark::State& state) {
     const Book& book = TheBook();
@@ -270,16 +306,61 @@ void BM_SelectDay(benchmark::State& state) {
 }
 BENCHMARK(BM_SelectDay)->DenseRange(0, 3)->Unit(benchmark::kMicrosecond);
 
+// What a process that loaded the book holds, in bytes, as its heap allocations count them
+// (each with the allocator's 8-byte header), and its peak resident size.
+struct Composition {
+    double peak = -1;     // VmHWM
+    double heap = 0;      // heap in use after loading
+    double days = 0;      // the CYoteiDay objects, 33 string headers each
+    double list = 0;      // the list of pointers to them
+    double texts = 0;     // the text allocations, each shared one counted once
+    double textCount = 0; // texts that own an allocation
+    double strings = 0;   // all strings of the stored days
+};
+
+double Allocation(const void* p) {
+    return p ? double(malloc_usable_size(const_cast<void*>(p)) + sizeof(size_t)) : 0;
+}
+
+Composition Compose(const CTavrinoDoc& doc) {
+    Composition c;
+    // Before the counting below allocates its own set.
+    c.heap = double(mallinfo2().uordblks);
+    std::set<const void*> seen;
+    const auto text = [&](const QString& s) {
+        ++c.strings;
+        const void* d = const_cast<QString&>(s).data_ptr().d_ptr();
+        if (d && seen.insert(d).second) {
+            c.texts += Allocation(d);
+            ++c.textCount;
+        }
+    };
+    c.list = double(doc.m_days.capacity() * sizeof(void*));
+    for (const auto& day : doc.m_days) {
+        c.days += Allocation(day.get());
+        text(day->m_heading);
+        text(day->m_headingDetail);
+        for (int r = 0; r < CYoteiDay::kRows; ++r) {
+            text(day->m_times[r]);
+            text(day->m_plans[r]);
+            text(day->m_details[r]);
+        }
+        text(day->m_dayMemo);
+    }
+    return c;
+}
+
 // Runs this program again as a process that only loads the book (or, without a path, only
-// starts) and returns its peak resident size in bytes, or -1.
-qint64 PeakRssOfChild(const QString& path) {
+// starts) and returns what it reports; peak is -1 when it failed.
+Composition CompositionOfChild(const QString& path) {
+    Composition c;
     int fds[2];
     if (pipe(fds) != 0)
-        return -1;
+        return c;
     const std::string file = path.toStdString();
     const pid_t pid = fork();
     if (pid < 0)
-        return -1;
+        return c;
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
         close(fds[0]);
@@ -290,7 +371,7 @@ qint64 PeakRssOfChild(const QString& path) {
         _exit(127);
     }
     close(fds[1]);
-    char text[64] = {};
+    char text[256] = {};
     std::size_t got = 0;
     for (ssize_t n;
          got < sizeof text - 1 && (n = read(fds[0], text + got, sizeof text - 1 - got)) > 0;)
@@ -299,32 +380,49 @@ qint64 PeakRssOfChild(const QString& path) {
     int status = 0;
     waitpid(pid, &status, 0);
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    return std::atoll(text);
+        return c;
+    Composition r;
+    if (std::sscanf(text, "%lf %lf %lf %lf %lf %lf %lf", &r.peak, &r.heap, &r.days, &r.list,
+                    &r.texts, &r.textCount, &r.strings) != 7)
+        return c;
+    return r;
 }
 
 // Peak memory of a fresh process that loads the book, as a multiple of the file's size; the
-// growth over a process that starts the same way without loading is given as well.
+// growth over a process that starts the same way without loading is given as well, with what
+// the loaded book is made of.
 void BM_PeakMemoryOfRead(benchmark::State& state) {
     const Book& book = TheBook();
-    qint64 loaded = -1, idle = -1;
+    Composition loaded, idle;
     for (auto _ : state) {
-        loaded = PeakRssOfChild(book.path);
-        idle = PeakRssOfChild(QString());
+        loaded = CompositionOfChild(book.path);
+        idle = CompositionOfChild(QString());
     }
-    if (loaded < 0 || idle < 0) {
+    if (loaded.peak < 0 || idle.peak < 0) {
         state.SkipWithError("the loading process failed");
         return;
     }
+    const double mib = 1024.0 * 1024.0;
     state.counters["file_bytes"] = double(book.size);
-    state.counters["peak_rss_bytes"] = double(loaded);
-    state.counters["peak_rss_over_file"] = double(loaded) / double(book.size);
-    state.counters["rss_growth_over_file"] = double(loaded - idle) / double(book.size);
+    state.counters["peak_rss_bytes"] = loaded.peak;
+    state.counters["idle_peak_rss_bytes"] = idle.peak;
+    state.counters["peak_rss_over_file"] = loaded.peak / double(book.size);
+    state.counters["rss_growth_over_file"] = (loaded.peak - idle.peak) / double(book.size);
+    state.counters["days_MiB"] = loaded.days / mib;
+    state.counters["list_MiB"] = loaded.list / mib;
+    state.counters["texts_MiB"] = loaded.texts / mib;
+    state.counters["texts_allocated"] = loaded.textCount;
+    state.counters["strings"] = loaded.strings;
+    state.counters["heap_held_MiB"] = (loaded.heap - idle.heap) / mib;
+    // What the peak holds beyond the process without the book and the book's own heap: the
+    // reading's buffers and the allocator's unreturned pages.
+    state.counters["transient_MiB"] = (loaded.peak - idle.peak - (loaded.heap - idle.heap)) / mib;
 }
 BENCHMARK(BM_PeakMemoryOfRead)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The child side: load (when given a path), then print the peak resident size in bytes. The
-// peak is the new image's own high-water mark: ru_maxrss would keep the forking parent's.
+// The child side: load (when given a path), then print the peak resident size and what the
+// book is made of, in the order CompositionOfChild reads. The peak is the new image's own
+// high-water mark: ru_maxrss would keep the forking parent's.
 int LoadOnly(int argc, char** argv) {
     CTavrinoDoc doc;
     if (argc > 2 && std::strlen(argv[2]) > 0)
@@ -334,12 +432,21 @@ int LoadOnly(int argc, char** argv) {
         return 1;
     for (const QByteArray& line : status.readAll().split('\n')) {
         if (line.startsWith("VmHWM:")) {
-            const long long kib = line.mid(6).trimmed().split(' ').front().toLongLong();
-            std::printf("%lld\n", kib * 1024);
+            const double peak = line.mid(6).trimmed().split(' ').front().toDouble() * 1024;
+            const Composition c = Compose(doc);
+            std::printf("%.0f %.0f %.0f %.0f %.0f %.0f %.0f\n", peak, c.heap, c.days, c.list,
+                        c.texts, c.textCount, c.strings);
             return 0;
         }
     }
     return 1;
+}
+
+// Writes the generated book to a file, for the measurements that run whole programs.
+int WriteBook(const char* path) {
+    CTavrinoDoc doc;
+    FillBook(doc);
+    return doc.OnSaveDocument(QString::fromLocal8Bit(path)) ? 0 : 1;
 }
 
 // Prints the usual table and keeps each benchmark's time, so that the costs can be given as
@@ -406,6 +513,14 @@ public:
                 journaled->second / bare->second);
             out << line;
         }
+        const auto save = seconds.find("BM_Write");
+        const auto floor = seconds.find("BM_WriteFloor");
+        if (save != seconds.end() && floor != seconds.end() && floor->second > 0) {
+            std::snprintf(line, sizeof line,
+                          "Saving as a multiple of one safe write of the same bytes: %.2f x\n",
+                          save->second / floor->second);
+            out << line;
+        }
         const auto size = counters.find("BM_PlainRead.file_bytes");
         if (size != counters.end()) {
             std::snprintf(line, sizeof line, "File size: %.0f bytes\n", size->second);
@@ -418,6 +533,22 @@ public:
                           "Peak memory of a process that loads it: %.2f x the file (%.2f x "
                           "above a process that does not load)\n",
                           peak->second, growth->second);
+            out << line;
+        }
+        const auto value = [this](const char* key) {
+            const auto it = counters.find(std::string("BM_PeakMemoryOfRead.") + key);
+            return it == counters.end() ? 0.0 : it->second;
+        };
+        if (peak != counters.end()) {
+            std::snprintf(line, sizeof line,
+                          "Made of (MiB): day objects %.1f, day list %.1f, texts %.1f (%.0f of "
+                          "%.0f strings own one), other heap %.1f, buffers and free pages %.1f, "
+                          "the process without the book %.1f\n",
+                          value("days_MiB"), value("list_MiB"), value("texts_MiB"),
+                          value("texts_allocated"), value("strings"),
+                          value("heap_held_MiB") - value("days_MiB") - value("list_MiB") -
+                              value("texts_MiB"),
+                          value("transient_MiB"), value("idle_peak_rss_bytes") / 1048576.0);
             out << line;
         }
         out.flush();
@@ -433,6 +564,8 @@ private:
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], kLoadOnly) == 0)
         return LoadOnly(argc, argv);
+    if (argc > 2 && std::strcmp(argv[1], kWriteBook) == 0)
+        return WriteBook(argv[2]);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -10,6 +10,7 @@ packages=(
     clang libfuzzer-14-dev libclang-rt-14-dev
     fonts-noto-cjk xvfb xauth
     libical-dev tzdata
+    libx11-dev hyperfine linux-perf time python3
 )
 
 missing=()
