@@ -44,38 +44,43 @@ static_assert(kTrailColumn[0xFC] + 1 == std::size(kCp932Double[0]));
 
 } // namespace
 
-QString DecodeCodePage932(QByteArrayView bytes) {
-    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const qsizetype size = bytes.size();
+namespace {
 
-    // Every byte yields at most one UTF-16 unit, so the input length bounds the output.
-    QString result(size, Qt::Uninitialized);
-    char16_t* out = reinterpret_cast<char16_t*>(result.data());
-    char16_t* const begin = out;
-
+// Decodes the bytes into out, or only counts the UTF-16 units when out is null. Run once to
+// count and once to write, it gives each text a string of exactly its size.
+qsizetype Decode(const std::uint8_t* in, qsizetype size, char16_t* out) {
+    qsizetype units = 0;
+    const auto put = [&](char16_t unit) {
+        if (out)
+            out[units] = unit;
+        ++units;
+    };
     qsizetype i = 0;
     while (i < size) {
-        // Runs of ASCII dominate most books; copy them without the table lookups.
-        while (i < size && in[i] < 0x80)
-            *out++ = in[i++];
-        if (i == size)
-            break;
         const std::uint8_t b = in[i];
         const std::uint8_t row = kLeadRow[b];
         if (row == kNone) {
-            *out++ = kCp932Single[b];
+            put(b < 0x80 ? char16_t(b) : kCp932Single[b]);
             ++i;
             continue;
         }
         const std::uint8_t column = i + 1 < size ? kTrailColumn[in[i + 1]] : kNone;
         if (column == kNone) {
-            *out++ = kDefaultChar;
+            put(kDefaultChar);
             ++i;
         } else {
-            *out++ = kCp932Double[row][column];
+            put(kCp932Double[row][column]);
             i += 2;
         }
     }
-    result.truncate(out - begin);
+    return units;
+}
+
+} // namespace
+
+QString DecodeCodePage932(QByteArrayView bytes) {
+    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    QString result(Decode(in, bytes.size(), nullptr), Qt::Uninitialized);
+    Decode(in, bytes.size(), reinterpret_cast<char16_t*>(result.data()));
     return result;
 }
