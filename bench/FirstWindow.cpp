@@ -62,7 +62,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: first-window COMMAND [ARGS...]\n");
         return 2;
     }
-    Display* display = XOpenDisplay(nullptr);
+    // A server that has just started may not take clients yet.
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < 50 && !(display = XOpenDisplay(nullptr)); ++attempt)
+        usleep(100 * 1000);
     if (!display) {
         std::fprintf(stderr, "first-window: no display\n");
         return 1;

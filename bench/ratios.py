@@ -45,21 +45,18 @@ def load():
         return " ".join(f.read().split()[:3])
 
 
-def start_xvfb(work):
-    for number in range(90, 140):
-        if os.path.exists(f"/tmp/.X{number}-lock"):
-            continue
-        server = subprocess.Popen(
-            ["Xvfb", f":{number}", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"],
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        for _ in range(50):
-            if os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                return server, f":{number}"
-            if server.poll() is not None:
-                break
-            time.sleep(0.1)
-        server.kill()
-    sys.exit("ratios: no Xvfb display could be started")
+def start_xvfb():
+    """An Xvfb server of its own: it picks a free display and names it once it takes clients."""
+    read, write = os.pipe()
+    server = subprocess.Popen(["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
+                               "-nolisten", "tcp"], pass_fds=(write,),
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(write)
+    with os.fdopen(read) as f:
+        number = f.readline().strip()
+    if not number:
+        sys.exit("ratios: no Xvfb display could be started")
+    return server, f":{number}"
 
 
 def profile_home(work, name, book):
@@ -143,7 +140,7 @@ def main():
                        check=True)
         size = os.path.getsize(book)
         print(f"book: {size} bytes")
-        server, display = start_xvfb(work)
+        server, display = start_xvfb()
         with_book = profile_home(work, "home-book", book)
         without = profile_home(work, "home-none", None)
 
@@ -151,16 +148,6 @@ def main():
 
         def put(name, label, value):
             rows.setdefault(name, {})[label] = value
-
-        # The tool against cat, all in one hyperfine run.
-        timed = hyperfine([f"cat {book}"] + [f"{b}/tools/book/tavrino-book check {book}"
-                                             for _, b in builds], work)
-        cat_wall, cat_cpu = timed[0]
-        for (label, b), (wall, cpu) in zip(builds, timed[1:]):
-            put("check / cat, wall", label, f"{wall / cat_wall:.1f} x ({wall * 1e3:.1f} / {cat_wall * 1e3:.1f} ms)")
-            put("check / cat, CPU", label, f"{cpu / cat_cpu:.1f} x ({cpu * 1e3:.1f} / {cat_cpu * 1e3:.1f} ms)")
-            put("peak memory, tool check", label,
-                f"{peak_kib([f'{b}/tools/book/tavrino-book', 'check', book]) / 1024:.1f} MiB")
 
         # The planner's first window, the builds and the two profiles taking turns.
         starts = {(label, kind): [] for label, _ in builds for kind in ("none", "book")}
@@ -182,6 +169,16 @@ def main():
             peak_none = max(s[2] for s in none) / 1024
             put("peak memory, planner with book", label,
                 f"{peak_book:.1f} MiB ({peak_book - peak_none:+.1f} over none)")
+
+        # The tool against cat, all in one hyperfine run.
+        timed = hyperfine([f"cat {book}"] + [f"{b}/tools/book/tavrino-book check {book}"
+                                             for _, b in builds], work)
+        cat_wall, cat_cpu = timed[0]
+        for (label, b), (wall, cpu) in zip(builds, timed[1:]):
+            put("check / cat, wall", label, f"{wall / cat_wall:.1f} x ({wall * 1e3:.1f} / {cat_wall * 1e3:.1f} ms)")
+            put("check / cat, CPU", label, f"{cpu / cat_cpu:.1f} x ({cpu * 1e3:.1f} / {cat_cpu * 1e3:.1f} ms)")
+            put("peak memory, tool check", label,
+                f"{peak_kib([f'{b}/tools/book/tavrino-book', 'check', book]) / 1024:.1f} MiB")
 
         # Saving, editing and selecting, from the Google benchmark.
         for label, b in builds:
