@@ -2,12 +2,14 @@
 
 #include "platform/core/StringTable.h"
 #include "platform/ui/CommandBar.h"
+#include "platform/ui/Images.h"
 #include "platform/ui/View.h"
 #include "resources/Resource.h"
 #include "resources/Templates.h"
 
 #include <QIcon>
 #include <QPixmap>
+#include <QToolButton>
 
 // The images are compiled into the static UI library; register them before the first use.
 static void InitResources() {
@@ -17,7 +19,7 @@ static void InitResources() {
 CMainFrame::CMainFrame() {
     InitResources();
     setObjectName(QStringLiteral("mainFrame"));
-    setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
+    setWindowIcon(LoadScaledIcon(QStringLiteral(":/tavrino.xpm")));
 }
 
 CMainFrame::~CMainFrame() = default;
@@ -39,9 +41,18 @@ int CMainFrame::OnCreate() {
     if (!m_commandBar->InsertMenuBar(IDM_MENU, LoadString(IDS_MENU_CAPTION), Resources::MainMenu()))
         return -1;
     if (!m_commandBar->LoadToolBar(Resources::ToolbarCommands(),
-                                   QPixmap(QStringLiteral(":/toolbar.xpm")), QSize(32, 32)))
+                                   QPixmap(QStringLiteral(":/toolbar.xpm")), QSize(32, 32),
+                                   QPixmap(QStringLiteral(":/toolbar@2x.xpm"))))
         return -1;
     connect(this, &CFrameWnd::CommandStateChanged, m_commandBar, &CCommandBar::UpdateButtons);
+    m_commandBar->GetMenuButton()->setAccessibleDescription(
+        QStringLiteral("すべてのコマンドのメニューを開きます (F10)"));
+    // The two buttons without a command have no menu item to be announced by.
+    for (int index : {1, 2}) {
+        QToolButton* button = m_commandBar->GetButton(index);
+        button->setAccessibleName(QStringLiteral("ボタン %1").arg(index + 1));
+        button->setAccessibleDescription(QStringLiteral("このボタンにはコマンドがありません"));
+    }
 
     LoadAccelTable({
         {Qt::Key_C, Qt::ControlModifier, ID_EDIT_COPY},
@@ -49,9 +60,19 @@ int CMainFrame::OnCreate() {
         {Qt::Key_V, Qt::ControlModifier, ID_EDIT_PASTE},
         {Qt::Key_Z, Qt::ControlModifier, ID_EDIT_UNDO},
         {Qt::Key_N, Qt::ControlModifier, ID_FILE_NEW},
+        // The desktop's keys for saving and opening, beside the handheld's five.
+        {Qt::Key_S, Qt::ControlModifier, ID_FILE_SAVE},
+        {Qt::Key_O, Qt::ControlModifier, ID_FILE_OPEN},
     });
+    m_commandBar->SetShortcutHint(ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
+    m_commandBar->SetShortcutHint(ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
 
     // The form starts with the handheld's portrait client area; the window is freely resizable.
     resize(kInitialClientWidth, kInitialClientHeight + m_commandBar->sizeHint().height());
     return 0;
+}
+
+void CMainFrame::OnMenuKey() {
+    if (QToolButton* button = m_commandBar->GetMenuButton())
+        button->showMenu();
 }

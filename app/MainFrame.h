@@ -20,6 +20,7 @@ public:
 protected:
     bool PreCreateWindow() override;
     int OnCreate() override;
+    void OnMenuKey() override;
 
 private:
     CCommandBar* m_commandBar = nullptr;

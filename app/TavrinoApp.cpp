@@ -36,6 +36,8 @@ bool CTavrinoApp::InitInstance() {
     QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     font.setStyleHint(QFont::SansSerif);
     QApplication::setFont(font);
+    // The program speaks Japanese only: Qt's own buttons and dialogs must too, also under LANG=C.
+    LoadQtTranslations(QStringLiteral("ja"));
 
     SetRegistryKey(QStringLiteral("VELKORAN"));
     const QString remembered = GetProfileString(kRecentFileSection, kRecentFileEntry, QString());
@@ -77,7 +79,7 @@ bool CTavrinoApp::InitInstance() {
         if (!GetDocument())
             return false;
     }
-    m_pMainWnd->show();
+    ShowMainWindow();
     // What the end of the last session could not say, such as where a book was saved.
     ShowKeptNotices();
     OfferRecovery();

@@ -1,5 +1,6 @@
 #include "app/TavrinoApp.h"
 #include "platform/core/Version.h"
+#include "platform/ui/Images.h"
 
 #include <QApplication>
 #include <QGuiApplication>
@@ -54,7 +55,7 @@ int main(int argc, char* argv[]) {
     QApplication::setOrganizationName(QStringLiteral("VELKORAN"));
     QApplication::setApplicationName(QStringLiteral("Tavrino"));
     QApplication::setApplicationVersion(QStringLiteral(TAVRINO_VERSION));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/tavrino.xpm")));
+    QApplication::setWindowIcon(LoadScaledIcon(QStringLiteral(":/tavrino.xpm")));
 
     CTavrinoApp theApp;
     theApp.SetArguments(QApplication::arguments());

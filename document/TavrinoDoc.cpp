@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 QString FullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -52,6 +54,43 @@ void CTavrinoDoc::SelectDay(const COleDateTime& date) {
         }
     }
     ResetCurrentDay(day);
+}
+
+bool CTavrinoDoc::DayHasText(const COleDateTime& date) const {
+    const COleDateTime day = date.DatePart();
+    for (const auto& stored : m_days) {
+        if (stored->m_dayDate == day)
+            return stored->HasText();
+    }
+    return false;
+}
+
+std::vector<COleDateTime> CTavrinoDoc::DaysWithText(const COleDateTime& first,
+                                                    const COleDateTime& last) const {
+    const COleDateTime from = first.DatePart();
+    const COleDateTime to = last.DatePart();
+    std::vector<std::pair<COleDateTime, bool>> seen; // first record of each day in the range
+    for (const auto& stored : m_days) {
+        const COleDateTime& date = stored->m_dayDate;
+        // The raw count is within a day of the calendar day, also before 1900 where the
+        // fraction counts the other way: a cheap test keeps the exact one for the few near.
+        if (date.m_status != COleDateTime::valid || date.m_dt < from.m_dt - 2 ||
+            date.m_dt > to.m_dt + 2)
+            continue;
+        const COleDateTime day = date.DatePart();
+        if (day < from || to < day)
+            continue;
+        const bool known = std::any_of(seen.begin(), seen.end(),
+                                       [&](const auto& entry) { return entry.first == day; });
+        if (!known)
+            seen.emplace_back(day, stored->HasText());
+    }
+    std::vector<COleDateTime> marked;
+    for (const auto& [day, hasText] : seen) {
+        if (hasText)
+            marked.push_back(day);
+    }
+    return marked;
 }
 
 CTavrinoDoc::Position CTavrinoDoc::FindDayPosition(const COleDateTime& date) const {

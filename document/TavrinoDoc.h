@@ -37,6 +37,14 @@ public:
     // Makes the working day an empty day of the date's calendar day.
     void ResetCurrentDay(const COleDateTime& date);
 
+    // Whether the day SelectDay would show for that calendar date (the first record of the
+    // date) holds any text.
+    bool DayHasText(const COleDateTime& date) const;
+    // The calendar days from first to last whose first record holds any text, found in one
+    // pass over the book, which need not be in date order.
+    std::vector<COleDateTime> DaysWithText(const COleDateTime& first,
+                                           const COleDateTime& last) const;
+
     // An empty list needs no answer of its own: its new record is appended.
     struct Position {
         enum Kind { found, insertBefore, append } kind;

@@ -2,6 +2,8 @@
 
 #include "platform/core/Exceptions.h"
 
+#include <algorithm>
+
 #include <cstring>
 
 namespace {
@@ -48,4 +50,13 @@ bool CYoteiDay::operator==(const CYoteiDay& other) const {
            m_heading == other.m_heading && m_headingDetail == other.m_headingDetail &&
            m_times == other.m_times && m_plans == other.m_plans && m_details == other.m_details &&
            m_dayMemo == other.m_dayMemo;
+}
+
+bool CYoteiDay::HasText() const {
+    const auto any = [](const std::array<QString, kRows>& texts) {
+        return std::any_of(texts.begin(), texts.end(),
+                           [](const QString& t) { return !t.isEmpty(); });
+    };
+    return !m_heading.isEmpty() || !m_headingDetail.isEmpty() || !m_dayMemo.isEmpty() ||
+           any(m_times) || any(m_plans) || any(m_details);
 }

@@ -28,6 +28,8 @@ public:
     void SetDetail(int row, const QString& text);
 
     bool operator==(const CYoteiDay& other) const;
+    // Whether any of the day's texts is not empty.
+    bool HasText() const;
 
     COleDateTime m_dayDate;
     QString m_heading;

@@ -8,6 +8,23 @@
 
 CYoteiIns::CYoteiIns(QWidget* parent) : CDialog(Resources::EntryDialogTemplate(), parent) {
     setObjectName(QStringLiteral("entryDialog"));
+    // Announced by their labels, as a screen reader reads a form.
+    const struct {
+        int id;
+        const char16_t* name;
+        const char16_t* description;
+    } texts[] = {
+        {IDC_TIME, u"時間", u"この行の時間。Enter で OK"},
+        {IDC_PLAN, u"予定", u"この行の予定。Enter で OK"},
+        {IDC_DETAIL, u"詳細", u"この行の詳細。Enter で改行"},
+        {IDOK, u"OK", u"入力した内容で行を書き換えて閉じます"},
+        {IDCANCEL, u"キャンセル", u"何も変えずに閉じます"},
+    };
+    for (const auto& text : texts) {
+        QWidget* control = GetDlgItem(text.id);
+        control->setAccessibleName(QString::fromUtf16(text.name));
+        control->setAccessibleDescription(QString::fromUtf16(text.description));
+    }
 }
 
 CYoteiIns::~CYoteiIns() = default;

@@ -11,6 +11,8 @@ packages=(
     fonts-noto-cjk xvfb xauth
     libical-dev tzdata
     libx11-dev hyperfine linux-perf time python3
+    qt6-translations-l10n
+    dpkg-dev appstream desktop-file-utils
 )
 
 missing=()

@@ -26,6 +26,18 @@ CTavrinoView::CTavrinoView()
     connect(list, &CListCtrl::doubleClicked, this, &CTavrinoView::OnListDblClk);
     connect(memo, &CEdit::change, this, &CTavrinoView::OnMemoChange);
     connect(picker, &CDateTimeCtrl::wmKeyDown, this, &CTavrinoView::OnDateKeyDown);
+    // Only the month on show is marked, so turning a page costs one pass over the book.
+    connect(picker, &CDateTimeCtrl::shownMonthChanged, this, &CTavrinoView::MarkShownDays);
+    // What a screen reader announces.
+    picker->setAccessibleName(QStringLiteral("日付"));
+    picker->setAccessibleDescription(
+        QStringLiteral("表示する日を選びます。予定やメモのある日はカレンダーで太字になります"));
+    list->setAccessibleName(QStringLiteral("予定の一覧"));
+    list->setAccessibleDescription(QStringLiteral(
+        "見出し行と10行の予定 (時間、予定、詳細)。Enter またはダブルクリックで行を編集します"));
+    memo->setAccessibleName(QStringLiteral("メモ"));
+    memo->setAccessibleDescription(QStringLiteral("この日のメモ"));
+
     OnCommand(ID_ROW_DELETE, [this] { OnRowDelete(); });
     OnCommand(ID_ROW_EDIT, [this] { OnRowEdit(); });
     OnCommand(ID_ROW_INSERT, [this] { OnRowInsert(); });
@@ -72,6 +84,7 @@ void CTavrinoView::OnInitialUpdate() {
     GetDocument()->SelectDay(m_date);
     ShowDay();
     UpdateData(false);
+    MarkShownDays();
 }
 
 void CTavrinoView::OnSize(int type, int cx, int cy) {
@@ -119,6 +132,33 @@ void CTavrinoView::StoreDay() {
     }
     doc->SetMemo(m_memo);
     doc->CommitCurrentDay();
+    MarkDay(doc->GetCurrentDay().m_dayDate);
+}
+
+namespace {
+QDate ToQDate(const COleDateTime& date) {
+    COleDateTime::Fields f;
+    return date.GetFields(f) ? QDate(f.year, f.month, f.day) : QDate();
+}
+
+COleDateTime FromQDate(const QDate& date) {
+    return COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
+}
+} // namespace
+
+void CTavrinoView::MarkShownDays() {
+    if (!m_datePicker || !GetDocument())
+        return;
+    m_datePicker->ClearDayMarks();
+    const auto marked = GetDocument()->DaysWithText(FromQDate(m_datePicker->FirstShownDay()),
+                                                    FromQDate(m_datePicker->LastShownDay()));
+    for (const COleDateTime& day : marked)
+        m_datePicker->SetDayMarked(ToQDate(day), true);
+}
+
+void CTavrinoView::MarkDay(const COleDateTime& date) {
+    if (m_datePicker)
+        m_datePicker->SetDayMarked(ToQDate(date), GetDocument()->DayHasText(date));
 }
 
 int CTavrinoView::GetSelectedRow() const {

@@ -56,6 +56,10 @@ protected:
     void OnSize(int type, int cx, int cy) override;
 
 private:
+    // Bold days in the date picker's calendar: every shown day whose text is not empty.
+    void MarkShownDays();
+    void MarkDay(const COleDateTime& date);
+
     // The closing step of every row command: the members into the controls, then the whole day
     // into the document.
     void EndRowCommand();

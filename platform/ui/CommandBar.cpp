@@ -57,25 +57,66 @@ void CCommandBar::UpdateMenu(QMenu* menu) {
 }
 
 bool CCommandBar::LoadToolBar(const QVector<int>& commands, const QPixmap& strip,
-                              const QSize& imageSize) {
+                              const QSize& imageSize, const QPixmap& doubleStrip) {
     if (strip.isNull() || strip.width() < imageSize.width() * commands.size())
         return false;
+    const bool sharp = doubleStrip.width() >= 2 * imageSize.width() * commands.size();
     for (int i = 0; i < commands.size(); ++i) {
         auto* button = new QToolButton(this);
         const int id = commands[i];
-        button->setIcon(
-            QIcon(strip.copy(i * imageSize.width(), 0, imageSize.width(), imageSize.height())));
+        QIcon icon(strip.copy(i * imageSize.width(), 0, imageSize.width(), imageSize.height()));
+        if (sharp) {
+            QPixmap twice = doubleStrip.copy(2 * i * imageSize.width(), 0, 2 * imageSize.width(),
+                                             2 * imageSize.height());
+            twice.setDevicePixelRatio(2.0);
+            icon.addPixmap(twice);
+        }
+        button->setIcon(icon);
         button->setIconSize(imageSize);
         button->setFixedSize(imageSize + QSize(kButtonPadding, kButtonPadding));
         button->setAutoRaise(true);
         button->setProperty(kCommandProperty, id);
         button->setObjectName(QStringLiteral("button%1").arg(i + 1));
         connect(button, &QToolButton::clicked, this, [this, id] { Run(id); });
+        NameButton(button, id);
         addWidget(button);
         m_buttons.append(button);
     }
     UpdateButtons();
     return true;
+}
+
+void CCommandBar::SetShortcutHint(int id, const QKeySequence& keys) {
+    if (!m_menu)
+        return;
+    const auto actions = m_menu->findChildren<QAction*>();
+    for (QAction* action : actions) {
+        if (action->property(kCommandProperty).toInt() != id)
+            continue;
+        // A widget shortcut of an item inside a drop-down never matches a focused widget, so
+        // Qt only draws the keys; the frame's table stays the one place that runs them.
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcut(keys);
+        action->setShortcutVisibleInContextMenu(true);
+    }
+}
+
+void CCommandBar::NameButton(QToolButton* button, int id) const {
+    if (!m_menu)
+        return;
+    const auto actions = m_menu->findChildren<QAction*>();
+    for (QAction* action : actions) {
+        if (action->property(kCommandProperty).toInt() != id || action->menu())
+            continue;
+        QStringList path{action->text()};
+        for (auto* menu = qobject_cast<QMenu*>(action->parent()); menu;
+             menu = qobject_cast<QMenu*>(menu->parent())) {
+            path.prepend(menu == m_menu ? m_menuButton->text() : menu->title());
+        }
+        button->setAccessibleName(action->text());
+        button->setAccessibleDescription(path.join(QStringLiteral(" › ")));
+        return;
+    }
 }
 
 QToolButton* CCommandBar::GetButton(int index) const {

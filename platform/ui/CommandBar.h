@@ -4,6 +4,7 @@
 #include <QVector>
 #include <functional>
 
+class QKeySequence;
 class QMenu;
 class QToolButton;
 
@@ -29,19 +30,27 @@ public:
     void SetRouter(Router router) { m_router = std::move(router); }
     // The drop-down button with its caption, opening the given menu tree.
     bool InsertMenuBar(int buttonId, const QString& caption, const MenuItemResource& menu);
-    // Appends buttons cut from a strip of images imageSize wide each, one per command.
-    bool LoadToolBar(const QVector<int>& commands, const QPixmap& strip, const QSize& imageSize);
+    // Appends buttons cut from a strip of images imageSize wide each, one per command; a strip
+    // twice as large, when given, keeps them sharp at 200%.
+    bool LoadToolBar(const QVector<int>& commands, const QPixmap& strip, const QSize& imageSize,
+                     const QPixmap& doubleStrip = QPixmap());
 
     QToolButton* GetMenuButton() const { return m_menuButton; }
     QMenu* GetMenu() const { return m_menu; }
     QToolButton* GetButton(int index) const;
     int GetButtonCount() const { return int(m_buttons.size()); }
 
+    // Shows keys beside a command's menu item. Display only: the frame's accelerator table runs
+    // the command, so the key is not registered a second time.
+    void SetShortcutHint(int id, const QKeySequence& keys);
+
     // Enables each button by whether its command has a handler.
     void UpdateButtons();
 
 private:
     void FillMenu(QMenu* menu, const MenuItemResource& item);
+    // A screen reader announces an image button by its menu item and where that item is.
+    void NameButton(QToolButton* button, int id) const;
     void UpdateMenu(QMenu* menu);
     void Run(int id);
 

@@ -8,6 +8,7 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QStyledItemDelegate>
+#include <QTextCharFormat>
 #include <QTextDocument>
 #include <limits>
 
@@ -145,6 +146,31 @@ CDateTimeCtrl::CDateTimeCtrl(QWidget* parent, bool alignPopupRight)
     if (m_alignPopupRight)
         calendarWidget()->installEventFilter(this);
     connect(this, &QDateEdit::dateChanged, this, [this] { emit dateTimeChange(); });
+    connect(calendarWidget(), &QCalendarWidget::currentPageChanged, this,
+            [this] { emit shownMonthChanged(); });
+}
+
+void CDateTimeCtrl::SetDayMarked(const QDate& day, bool marked) {
+    QTextCharFormat format;
+    if (marked)
+        format.setFontWeight(QFont::Bold);
+    // An empty format removes the date's own, so an unmarked day looks like any other.
+    calendarWidget()->setDateTextFormat(day, format);
+}
+
+void CDateTimeCtrl::ClearDayMarks() {
+    calendarWidget()->setDateTextFormat(QDate(), QTextCharFormat());
+}
+
+QDate CDateTimeCtrl::FirstShownDay() const {
+    // Six weeks from the week before the month's first: two weeks back always covers it.
+    const QCalendarWidget* calendar = calendarWidget();
+    return QDate(calendar->yearShown(), calendar->monthShown(), 1).addDays(-14);
+}
+
+QDate CDateTimeCtrl::LastShownDay() const {
+    const QCalendarWidget* calendar = calendarWidget();
+    return QDate(calendar->yearShown(), calendar->monthShown(), 1).addDays(45);
 }
 
 void CDateTimeCtrl::SetTime(const COleDateTime& time) {
@@ -210,7 +236,8 @@ CEdit::CEdit(QWidget* parent) : QPlainTextEdit(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);
     connect(this, &QPlainTextEdit::textChanged, this, [this] {
-        if (!m_setting)
+        // Text still being composed is not the user's text yet.
+        if (!m_setting && !m_preeditOnly)
             emit change();
     });
 }
@@ -221,6 +248,28 @@ void CEdit::SetWindowText(const QString& text) {
     setPlainText(ToEditorForm(text));
     m_shownText = toPlainText();
     m_setting = false;
+}
+
+namespace {
+bool IsEnter(const QKeyEvent* event) {
+    return event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+}
+} // namespace
+
+void CEdit::inputMethodEvent(QInputMethodEvent* event) {
+    m_composing = !event->preeditString().isEmpty();
+    m_preeditOnly = event->commitString().isEmpty() && event->replacementLength() == 0;
+    QPlainTextEdit::inputMethodEvent(event);
+    m_preeditOnly = false;
+}
+
+void CEdit::keyPressEvent(QKeyEvent* event) {
+    // While composing, Enter belongs to the input method: no line break besides the conversion.
+    if (m_composing && IsEnter(event)) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
 }
 
 QString CEdit::GetWindowText() const {
@@ -244,4 +293,17 @@ CLineEdit::CLineEdit(QWidget* parent) : QLineEdit(parent) {
 void CLineEdit::SetWindowText(const QString& text) {
     setText(text);
     setCursorPosition(0);
+}
+
+void CLineEdit::inputMethodEvent(QInputMethodEvent* event) {
+    m_composing = !event->preeditString().isEmpty();
+    QLineEdit::inputMethodEvent(event);
+}
+
+void CLineEdit::keyPressEvent(QKeyEvent* event) {
+    if (m_composing && IsEnter(event)) {
+        event->accept();
+        return;
+    }
+    QLineEdit::keyPressEvent(event);
 }

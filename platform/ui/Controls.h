@@ -57,11 +57,20 @@ public:
     void SetTime(const COleDateTime& time);
     COleDateTime GetTime() const;
 
+    // Days shown in bold in the calendar: the month at a glance.
+    void SetDayMarked(const QDate& day, bool marked);
+    void ClearDayMarks();
+    // The first and last day the calendar's month page can show, neighbouring months included.
+    QDate FirstShownDay() const;
+    QDate LastShownDay() const;
+
 signals:
     // DTN_DATETIMECHANGE, for changes made by the user.
     void dateTimeChange();
     // DTN_WMKEYDOWN: a key went down in the picker; the virtual-key code.
     void wmKeyDown(int virtualKey);
+    // The calendar turned to another month.
+    void shownMonthChanged();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -87,9 +96,15 @@ signals:
     // EN_CHANGE, for changes made by the user.
     void change();
 
+protected:
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
-    QString m_setText;   // the text as last set
-    QString m_shownText; // how the editor holds it
+    bool m_composing = false;   // an input method's uncommitted text is shown
+    bool m_preeditOnly = false; // the event being handled changes the uncommitted text only
+    QString m_setText;          // the text as last set
+    QString m_shownText;        // how the editor holds it
     bool m_setting = false;
 };
 
@@ -101,4 +116,13 @@ public:
 
     void SetWindowText(const QString& text);
     QString GetWindowText() const { return text(); }
+
+protected:
+    // The Enter that confirms an input method's conversion confirms the text only; it does not
+    // choose the dialog's default button.
+    void inputMethodEvent(QInputMethodEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool m_composing = false;
 };

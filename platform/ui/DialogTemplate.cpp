@@ -1,6 +1,7 @@
 #include "platform/ui/DialogTemplate.h"
 
 #include "platform/ui/Controls.h"
+#include "platform/ui/Images.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -54,7 +55,10 @@ void CreateTemplateControls(QWidget* parent, const DialogTemplate& dlgTemplate) 
             break;
         case DialogItem::StaticIcon: {
             auto* label = new QLabel(parent);
-            label->setPixmap(QPixmap(item.text));
+            // Sharp at any scale: the image's @2x twin where the screen doubles pixels.
+            const QPixmap original(item.text);
+            label->setPixmap(
+                LoadScaledIcon(item.text).pixmap(original.size(), label->devicePixelRatioF()));
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             control = label;
             break;

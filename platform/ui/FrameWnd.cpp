@@ -8,8 +8,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLayout>
+#include <QScreen>
+#include <QSettings>
+#include <QStyle>
 
 namespace {
 // Copy, cut, paste, undo, redo or select all, as the platform spells them.
@@ -110,11 +114,48 @@ void CFrameWnd::ActivateFrame() {
     activateWindow();
 }
 
+namespace {
+const QString kGeometryKey = QStringLiteral("geometry");
+}
+
+bool CFrameWnd::RestoreWindowState(const QString& stateFile) {
+    m_stateFile = stateFile;
+    const QSettings state(stateFile, QSettings::IniFormat);
+    // Qt moves a geometry whose screen is gone onto one that is there.
+    return restoreGeometry(state.value(kGeometryKey).toByteArray());
+}
+
+void CFrameWnd::FitToScreen() {
+    const QScreen* display = screen();
+    if (!display)
+        return;
+    const QRect area = display->availableGeometry();
+    QSize frameExtra = frameGeometry().size() - geometry().size();
+    // Before the window manager has framed the window its title bar is not known yet.
+    if (frameExtra.isEmpty())
+        frameExtra = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
+    const QSize room = area.size() - frameExtra;
+    if (width() > room.width() || height() > room.height())
+        resize(size().boundedTo(room));
+    QRect frame(pos(), size() + frameExtra);
+    if (!area.contains(frame)) {
+        frame.moveRight(std::min(frame.right(), area.right()));
+        frame.moveBottom(std::min(frame.bottom(), area.bottom()));
+        frame.moveLeft(std::max(frame.left(), area.left()));
+        frame.moveTop(std::max(frame.top(), area.top()));
+        move(frame.topLeft());
+    }
+}
+
 void CFrameWnd::closeEvent(QCloseEvent* event) {
     // Closing asks the document first; a refusal keeps the program running.
     if (m_pDocument && !m_pDocument->SaveModified()) {
         event->ignore();
         return;
+    }
+    if (!m_stateFile.isEmpty()) {
+        QSettings state(m_stateFile, QSettings::IniFormat);
+        state.setValue(kGeometryKey, saveGeometry());
     }
     event->accept();
 }
@@ -131,10 +172,21 @@ const Accelerator* CFrameWnd::FindAccelerator(const QKeyEvent* key) const {
 
 bool CFrameWnd::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
+    if (type == QEvent::InputMethod) {
+        if (auto* widget = qobject_cast<QWidget*>(watched)) {
+            const bool preedit = !static_cast<QInputMethodEvent*>(event)->preeditString().isEmpty();
+            if (preedit)
+                m_composing = widget;
+            else if (m_composing == widget)
+                m_composing = nullptr;
+        }
+        return false;
+    }
     if (type != QEvent::ShortcutOverride && type != QEvent::KeyPress)
         return QMainWindow::eventFilter(watched, event);
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (!widget)
+    // Also as the key travels up from the composing control to its parents.
+    if (!widget || (m_composing && m_composing == QApplication::focusWidget()))
         return false;
     QWidget* window = widget->window();
     const bool inFrame = window == this;
@@ -143,6 +195,14 @@ bool CFrameWnd::eventFilter(QObject* watched, QEvent* event) {
     if (!inFrame && !inDialog)
         return false;
     auto* key = static_cast<QKeyEvent*>(event);
+    if (inFrame && key->key() == Qt::Key_F10 && key->modifiers() == Qt::NoModifier) {
+        // Opened once the key is through, not inside the filter: the menu runs its own loop.
+        if (type == QEvent::KeyPress)
+            QMetaObject::invokeMethod(
+                this, [this] { OnMenuKey(); }, Qt::QueuedConnection);
+        event->accept();
+        return true;
+    }
     const Accelerator* accel = FindAccelerator(key);
     if (!accel)
         return false;

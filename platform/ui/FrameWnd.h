@@ -3,6 +3,7 @@
 #include "platform/core/CmdTarget.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 #include <vector>
 
@@ -41,11 +42,20 @@ public:
     void InitialUpdateFrame();
     void ActivateFrame();
 
+    // The size and position the window was closed with, from its own file (kept on a visible
+    // screen); false when none was kept. The file is written again when the window closes.
+    bool RestoreWindowState(const QString& stateFile);
+    // Shrinks the window to its screen's available area where it is larger, so that no edge,
+    // and no bar along it, is out of reach.
+    void FitToScreen();
+
 signals:
     // A command's availability may have changed: the document's state or a message map did.
     void CommandStateChanged();
 
 protected:
+    // F10, as desktop menu bars open: the frame's menu, walked with the arrow keys.
+    virtual void OnMenuKey() {}
     virtual bool PreCreateWindow();
     // WM_CREATE: 0 to go on, -1 to make creation fail. The base creates the view.
     virtual int OnCreate();
@@ -63,4 +73,8 @@ private:
     CView* m_pActiveView = nullptr;
     ViewFactory m_viewFactory;
     std::vector<Accelerator> m_accelerators;
+    QString m_stateFile;
+    // The control in the middle of an input method's composition: its keys belong to the input
+    // method until the text is committed.
+    QPointer<QWidget> m_composing;
 };

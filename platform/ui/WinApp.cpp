@@ -13,8 +13,11 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QLibraryInfo>
 #include <QSaveFile>
 #include <QSessionManager>
+#include <QStandardPaths>
+#include <QTranslator>
 #include <cstdio>
 
 CWinApp::CWinApp() {
@@ -27,6 +30,8 @@ CWinApp::CWinApp() {
 }
 
 CWinApp::~CWinApp() {
+    if (m_qtTranslator)
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
     m_pMainWnd = nullptr;
     m_template.reset();
 }
@@ -39,6 +44,24 @@ int CWinApp::Run() {
     if (!InitInstance())
         return 1;
     return QApplication::exec();
+}
+
+bool CWinApp::LoadQtTranslations(const QString& language) {
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QStringLiteral("qtbase_") + language,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return false;
+    if (m_qtTranslator)
+        QCoreApplication::removeTranslator(m_qtTranslator.get());
+    m_qtTranslator = std::move(translator);
+    QCoreApplication::installTranslator(m_qtTranslator.get());
+    return true;
+}
+
+QString CWinApp::GetConfigFolder() const {
+    return m_configFolder.isEmpty()
+               ? QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation)
+               : m_configFolder;
 }
 
 void CWinApp::SetRegistryKey(const QString& company) {
@@ -80,6 +103,17 @@ bool CWinApp::ProcessShellCommand(const CCommandLineInfo& info) {
         return OpenDocumentFile(info.m_strFileName) != nullptr;
     OnFileNew();
     return GetDocument() != nullptr;
+}
+
+void CWinApp::ShowMainWindow() {
+    if (!m_pMainWnd)
+        return;
+    const QString stateFile = GetConfigFolder() + QStringLiteral("/window.ini");
+    m_pMainWnd->RestoreWindowState(stateFile);
+    m_pMainWnd->FitToScreen();
+    m_pMainWnd->show();
+    // Once shown its frame is known, and where the window was put is final.
+    m_pMainWnd->FitToScreen();
 }
 
 CDocument* CWinApp::OpenDocumentFile(const QString& path) {

@@ -11,6 +11,7 @@ class CFrameWnd;
 class CProfile;
 class CSingleDocTemplate;
 class QSessionManager;
+class QTranslator;
 
 // What the process was started with, as far as start-up uses it.
 class CCommandLineInfo {
@@ -44,6 +45,10 @@ public:
     void ParseCommandLine(CCommandLineInfo& info) const;
     bool ProcessShellCommand(const CCommandLineInfo& info);
 
+    // Shows the main window where it was closed last time, or as created where that fits the
+    // screen.
+    void ShowMainWindow();
+
     // The open-path procedure; null when it failed.
     CDocument* OpenDocumentFile(const QString& path);
     // The new-document procedure (57600).
@@ -54,6 +59,13 @@ public:
     void SetPlatformKind(PlatformKind kind) { m_platformKind = kind; }
     void SetDocumentsFolder(const QString& folder) { m_documentsFolder = folder; }
     void SetDataFolder(const QString& folder) { m_dataFolder = folder; }
+    // Where the window's size and position are kept: its own file, apart from the profile.
+    void SetConfigFolder(const QString& folder) { m_configFolder = folder; }
+    QString GetConfigFolder() const;
+
+    // Qt's own texts (standard buttons, the file dialog) in the given language, whatever the
+    // locale; false when Qt's translations for it are not installed.
+    bool LoadQtTranslations(const QString& language);
 
     PlatformKind GetPlatformKind() const override { return m_platformKind; }
     void ShowMessage(const QString& text) override;
@@ -81,6 +93,8 @@ private:
     QStringList m_arguments;
     QString m_documentsFolder;
     QString m_dataFolder;
+    QString m_configFolder;
+    std::unique_ptr<QTranslator> m_qtTranslator;
     PlatformKind m_platformKind = PlatformKind::Desktop;
     bool m_sessionEnding = false;
 };

@@ -23,6 +23,7 @@ void PlannerAppTest::StartApp(const std::optional<QStringList>& arguments,
     m_app = std::make_unique<CTavrinoApp>();
     m_app->SetDocumentsFolder(m_profile.DocumentsFolder());
     m_app->SetDataFolder(m_profile.DataFolder());
+    m_app->SetConfigFolder(m_profile.ConfigFolder() + QStringLiteral("/Tavrino"));
     if (arguments)
         m_app->SetArguments(*arguments);
     if (kind)

@@ -9,7 +9,9 @@
 int TypeAndWait(const QString& folder, const QString& text);
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A test may start this program again on an offscreen screen of its own.
+    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
     if (argc == 4 && std::strcmp(argv[1], "--type-and-wait") == 0)
