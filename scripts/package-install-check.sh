@@ -65,7 +65,8 @@ in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "/tmp/$(basena
 in_root dpkg -s tavrino | grep -E '^(Status|Version):'
 
 echo "== tavrino-book --help"
-in_root tavrino-book --help | head -n 1
+in_root tavrino-book --help >"$root/tmp/help.txt"
+head -n 1 "$root/tmp/help.txt"
 
 echo "== desktop-file-validate and appstreamcli validate"
 in_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
