@@ -30,33 +30,21 @@ namespace {
 
 // Every modal window shown while it lives, closed with Escape once active, by class name and
 // (for message boxes) button texts without their mnemonics.
-class ModalRecorder {
-public:
-    ModalRecorder() {
-        m_timer.setInterval(10);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
-            QWidget* modal = QApplication::activeModalWidget();
-            if (!modal || !modal->isVisible() || !modal->isActiveWindow())
-                return;
-            QStringList buttons;
-            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-                for (QAbstractButton* button : box->buttons())
-                    buttons << button->text().remove(
-                        QRegularExpression(QStringLiteral("\\(&.\\)|&")));
-            }
-            seen.push_back({QString::fromLatin1(modal->metaObject()->className()), buttons});
-            QTest::keyClick(modal, Qt::Key_Escape);
-        });
-        m_timer.start();
-    }
+struct ModalRecorder {
     struct Seen {
         QString className;
         QStringList buttons;
     };
     std::vector<Seen> seen;
-
-private:
-    QTimer m_timer;
+    PopupWatcher watcher{[this](QWidget* modal) {
+        QStringList buttons;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            for (QAbstractButton* button : box->buttons())
+                buttons << button->text().remove(QRegularExpression(QStringLiteral("\\(&.\\)|&")));
+        }
+        seen.push_back({QString::fromLatin1(modal->metaObject()->className()), buttons});
+        QTest::keyClick(modal, Qt::Key_Escape);
+    }};
 };
 
 void RunEventLoop(int ms) {
