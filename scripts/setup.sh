@@ -12,7 +12,7 @@ packages=(
     libical-dev tzdata
     libx11-dev hyperfine linux-perf time python3
     qt6-translations-l10n
-    dpkg-dev appstream desktop-file-utils
+    dpkg-dev file appstream desktop-file-utils
 )
 
 missing=()
