@@ -20,6 +20,7 @@
 #include <QSettings>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <deque>
 #include <gtest/gtest.h>
@@ -211,6 +212,32 @@ TEST_F(RecoveryTest, VanishedBookGivesItsDaysToAnUntitledBook) {
     EXPECT_EQ(MemoOn(Day(2009, 7, 10)), QStringLiteral("残す"));
     EXPECT_EQ(Doc()->GetDays().size(), 1u);
     EXPECT_TRUE(Doc()->IsModified());
+}
+
+// The program's normal end: closing with No to the save question removes the journal once the
+// program has actually ended, and the book stays as it was; Cancel keeps both running.
+TEST_F(RecoveryTest, NoAtTheEndLeavesNothingToRecover) {
+    const QString book = m_profile.File(QStringLiteral("book.dat"));
+    WriteBook(book, Day(2009, 7, 7), QStringLiteral("会議"));
+    m_profile.Remember(book);
+    const QByteArray before = ReadBytes(book);
+    StartApp({{QStringLiteral("tavrino")}});
+    Memo()->setFocus();
+    TypeText(Memo(), QStringLiteral("x"));
+    ASSERT_EQ(JournalsIn(Recovery()).size(), 1);
+
+    Answers answers({QMessageBox::Cancel, QMessageBox::No});
+    EXPECT_FALSE(Frame()->close());
+    EXPECT_EQ(JournalsIn(Recovery()).size(), 1);
+    QTimer::singleShot(0, Frame(), [this] { Frame()->close(); });
+    QTimer guard; // a close that fails must not hang the test
+    guard.callOnTimeout(qApp, &QCoreApplication::quit);
+    guard.start(20000);
+    QApplication::exec();
+    EXPECT_EQ(answers.texts, QStringList(2, QStringLiteral("book.dat への変更を保存しますか?")));
+    EXPECT_TRUE(JournalsIn(Recovery()).isEmpty());
+    EXPECT_TRUE(JournalsIn(RecoveryFolder::DeclinedPath(Recovery())).isEmpty());
+    EXPECT_EQ(ReadBytes(book), before);
 }
 
 } // namespace
