@@ -5,11 +5,11 @@
 
 #include <QIODevice>
 #include <QtEndian>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 namespace {
-constexpr qint64 kChunk = 64 * 1024;
 constexpr quint64 kMaxLength = 0x7FFFFFFF;
 } // namespace
 
@@ -17,27 +17,31 @@ CArchive::CArchive(QByteArrayView bytes, QString filePath)
     : m_mode(load), m_filePath(std::move(filePath)), m_in(bytes) {}
 
 CArchive::CArchive(QIODevice* device, QString filePath)
-    : m_device(device), m_mode(store), m_filePath(std::move(filePath)) {
-    m_buffer.reserve(kChunk);
-}
+    : m_device(device), m_mode(store), m_filePath(std::move(filePath)) {}
 
 CArchive::~CArchive() = default;
 
 void CArchive::Flush() {
-    if (m_mode != store || m_buffer.isEmpty())
+    if (m_mode != store || m_stored == 0)
         return;
     errno = 0;
-    const qint64 written = m_device->write(m_buffer);
+    const qint64 written = m_device->write(m_chunk, m_stored);
     const int error = errno;
-    if (written != m_buffer.size())
+    if (written != m_stored)
         throw CFileException(CFileException::CauseFromErrno(error ? error : ENOSPC), m_filePath);
-    m_buffer.clear();
+    m_stored = 0;
 }
 
-void CArchive::WriteRaw(const void* data, qint64 count) {
-    m_buffer.append(static_cast<const char*>(data), count);
-    if (m_buffer.size() >= kChunk)
-        Flush();
+void CArchive::WriteRawSlow(const char* data, qint64 count) {
+    while (count > 0) {
+        if (m_stored == kChunk)
+            Flush();
+        const qint64 n = std::min(count, kChunk - m_stored);
+        std::memcpy(m_chunk + m_stored, data, size_t(n));
+        m_stored += n;
+        data += n;
+        count -= n;
+    }
 }
 
 void CArchive::WriteUInt32(quint32 value) {
@@ -54,29 +58,32 @@ void CArchive::WriteDate(const COleDateTime& date) {
 }
 
 void CArchive::WriteString(const QString& text) {
-    // Always the UTF-16 form: the marker FF FE FF, then the length in code units.
-    static const char marker[3] = {'\xFF', '\xFE', '\xFF'};
-    WriteRaw(marker, 3);
+    // Always the UTF-16 form: the marker FF FE FF, then the length in code units, put together
+    // first and written in one piece.
+    char prefix[18] = {'\xFF', '\xFE', '\xFF'};
+    qsizetype size = 3;
+    const auto put = [&](auto value) {
+        value = qToLittleEndian(value);
+        std::memcpy(prefix + size, &value, sizeof value);
+        size += sizeof value;
+    };
     const quint64 n = quint64(text.size());
     if (n < 0xFF) {
-        const quint8 b = quint8(n);
-        WriteRaw(&b, 1);
+        put(quint8(n));
     } else if (n < 0xFFFE) {
-        const quint8 b = 0xFF;
-        const quint16 w = qToLittleEndian(quint16(n));
-        WriteRaw(&b, 1);
-        WriteRaw(&w, 2);
+        put(quint8(0xFF));
+        put(quint16(n));
     } else if (n < 0xFFFFFFFF) {
-        static const char prefix[3] = {'\xFF', '\xFF', '\xFF'};
-        const quint32 d = qToLittleEndian(quint32(n));
-        WriteRaw(prefix, 3);
-        WriteRaw(&d, 4);
+        put(quint8(0xFF));
+        put(quint16(0xFFFF));
+        put(quint32(n));
     } else {
-        static const char prefix[7] = {'\xFF', '\xFF', '\xFF', '\xFF', '\xFF', '\xFF', '\xFF'};
-        const quint64 q = qToLittleEndian(n);
-        WriteRaw(prefix, 7);
-        WriteRaw(&q, 8);
+        put(quint8(0xFF));
+        put(quint16(0xFFFF));
+        put(quint32(0xFFFFFFFF));
+        put(n);
     }
+    WriteRaw(prefix, size);
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         WriteRaw(text.constData(), qint64(n) * 2);
     } else {
@@ -87,26 +94,17 @@ void CArchive::WriteString(const QString& text) {
     }
 }
 
-void CArchive::Require(qint64 count, qint64 itemStart, const char* item) const {
+void CArchive::RaiseEndOfData(qint64 itemStart, const char* item) const {
     // The writer may have died half way through a record: running out is a format error.
-    if (count > BytesRemaining()) {
-        const qint64 present = m_pos - itemStart + BytesRemaining();
-        throw CArchiveException(
-            CArchiveException::endOfFile,
-            present == 0 ? QStringLiteral("the file ends before %1").arg(QLatin1StringView(item))
-                         : QStringLiteral("the file ends inside %1, %2 byte%3 in")
-                               .arg(QLatin1StringView(item))
-                               .arg(present)
-                               .arg(QLatin1StringView(present == 1 ? "" : "s")),
-            itemStart);
-    }
-}
-
-const char* CArchive::Take(qint64 count, qint64 itemStart, const char* item) {
-    Require(count, itemStart, item);
-    const char* data = m_in.data() + m_pos;
-    m_pos += count;
-    return data;
+    const qint64 present = m_pos - itemStart + BytesRemaining();
+    throw CArchiveException(
+        CArchiveException::endOfFile,
+        present == 0 ? QStringLiteral("the file ends before %1").arg(QLatin1StringView(item))
+                     : QStringLiteral("the file ends inside %1, %2 byte%3 in")
+                           .arg(QLatin1StringView(item))
+                           .arg(present)
+                           .arg(QLatin1StringView(present == 1 ? "" : "s")),
+        itemStart);
 }
 
 quint32 CArchive::ReadUInt32() {

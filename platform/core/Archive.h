@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
+#include <cstring>
 
 class QIODevice;
 
@@ -45,15 +46,37 @@ public:
 
 private:
     // Raises the end-of-data damage unless count bytes are left; item names what was being
-    // read, which started at itemStart.
-    void Require(qint64 count, qint64 itemStart, const char* item) const;
-    const char* Take(qint64 count, qint64 itemStart, const char* item);
-    void WriteRaw(const void* data, qint64 count);
+    // read, which started at itemStart. Inline, with the raising out of line: a book has over a
+    // million fields.
+    void Require(qint64 count, qint64 itemStart, const char* item) const {
+        if (count > BytesRemaining()) [[unlikely]]
+            RaiseEndOfData(itemStart, item);
+    }
+    const char* Take(qint64 count, qint64 itemStart, const char* item) {
+        Require(count, itemStart, item);
+        const char* data = m_in.data() + m_pos;
+        m_pos += count;
+        return data;
+    }
+    [[noreturn]] void RaiseEndOfData(qint64 itemStart, const char* item) const;
+    // Copies into a fixed buffer, written out when full: a book has over a million fields, and
+    // growing a byte array at every one of them cost more than the rest of a save.
+    void WriteRaw(const void* data, qint64 count) {
+        if (count <= kChunk - m_stored) [[likely]] {
+            std::memcpy(m_chunk + m_stored, data, size_t(count));
+            m_stored += count;
+        } else {
+            WriteRawSlow(static_cast<const char*>(data), count);
+        }
+    }
+    void WriteRawSlow(const char* data, qint64 count);
 
     QIODevice* m_device = nullptr;
     Mode m_mode;
     QString m_filePath;
     QByteArrayView m_in; // what a loading archive reads
     qint64 m_pos = 0;    // the next unread byte of m_in
-    QByteArray m_buffer; // what a storing archive has not yet written
+    static constexpr qint64 kChunk = 16 * 1024;
+    char m_chunk[kChunk]; // what a storing archive has not yet written
+    qint64 m_stored = 0;  // bytes of m_chunk in use
 };

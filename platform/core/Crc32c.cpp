@@ -1,12 +1,18 @@
 // Our own because the core links QtCore alone, and Qt offers only CRC-16 (qChecksum); zlib's
-// crc32 is the other polynomial. Slicing by eight: a few lines more than one table, about four
-// times faster, which matters when a 100-year book is checksummed on every read and save.
+// crc32 is the other polynomial. A 100-year book is checksummed on every read and save, so the
+// processor's own CRC-32C instruction is used where there is one (x86-64 with SSE 4.2, about ten
+// times faster), and slicing by eight elsewhere.
 #include "platform/core/Crc32c.h"
 
 #include <QtEndian>
 
 #include <array>
 #include <cstring>
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <nmmintrin.h>
+#define TAVRINO_CRC32C_SSE42 1
+#endif
 
 namespace {
 
@@ -28,9 +34,35 @@ constexpr Tables MakeTables() {
 
 constexpr Tables kTables = MakeTables();
 
+#ifdef TAVRINO_CRC32C_SSE42
+__attribute__((target("sse4.2"))) quint32 Sse42(const unsigned char* p, qsizetype size,
+                                                quint32 crc) {
+    quint64 c = crc;
+    for (; size >= 8; p += 8, size -= 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        c = _mm_crc32_u64(c, word);
+    }
+    crc = quint32(c);
+    for (; size > 0; --size)
+        crc = _mm_crc32_u8(crc, *p++);
+    return crc;
+}
+
+const bool kHaveSse42 = __builtin_cpu_supports("sse4.2");
+#endif
+
 } // namespace
 
 quint32 Crc32c(const void* data, qsizetype size, quint32 crc) {
+#ifdef TAVRINO_CRC32C_SSE42
+    if (kHaveSse42)
+        return ~Sse42(static_cast<const unsigned char*>(data), size, ~crc);
+#endif
+    return Crc32cPortable(data, size, crc);
+}
+
+quint32 Crc32cPortable(const void* data, qsizetype size, quint32 crc) {
     const auto* p = static_cast<const unsigned char*>(data);
     crc = ~crc;
     while (size >= 8) {

@@ -239,6 +239,10 @@ void CDocument::WriteFile(const QString& path) {
 
     // The whole new book in memory first: a failure here has touched no file.
     QByteArray bytes;
+    // A save mostly writes about what the file holds; growing a 10 MB array step by step copies
+    // it several times over.
+    if (info.isFile())
+        bytes.reserve(info.size() + info.size() / 16);
     {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
