@@ -185,6 +185,53 @@ void BM_Read(benchmark::State& state) {
 }
 BENCHMARK(BM_Read)->Unit(benchmark::kMillisecond);
 
+// The floor of the day model itself: the same days with every text made at its length, without
+// a file. What a read costs beyond this is the reading and decoding; the rest is the allocator
+// and the fresh pages that the days and texts need.
+void BM_ModelFloor(benchmark::State& state) {
+    const Book& book = TheBook();
+    std::vector<qsizetype> lengths;
+    std::size_t count = 0;
+    {
+        CTavrinoDoc loaded;
+        LoadOrDie(loaded, book.path);
+        count = loaded.m_days.size();
+        for (const auto& day : loaded.m_days) {
+            lengths.push_back(day->m_heading.size());
+            lengths.push_back(day->m_headingDetail.size());
+            for (int r = 0; r < CYoteiDay::kRows; ++r) {
+                lengths.push_back(day->m_times[r].size());
+                lengths.push_back(day->m_plans[r].size());
+                lengths.push_back(day->m_details[r].size());
+            }
+            lengths.push_back(day->m_dayMemo.size());
+        }
+    }
+    DayList days;
+    for (auto _ : state) {
+        state.PauseTiming();
+        days = DayList();
+        state.ResumeTiming();
+        days.reserve(count);
+        auto length = lengths.cbegin();
+        const auto text = [&] { return QString(*length++, QChar(u'x')); };
+        for (std::size_t i = 0; i < count; ++i) {
+            auto day = std::make_unique<CYoteiDay>();
+            day->m_heading = text();
+            day->m_headingDetail = text();
+            for (int r = 0; r < CYoteiDay::kRows; ++r) {
+                day->m_times[r] = text();
+                day->m_plans[r] = text();
+                day->m_details[r] = text();
+            }
+            day->m_dayMemo = text();
+            days.push_back(std::move(day));
+        }
+        benchmark::DoNotOptimize(days.data());
+    }
+}
+BENCHMARK(BM_ModelFloor)->Unit(benchmark::kMillisecond);
+
 void BM_Write(benchmark::State& state) {
     const Book& book = TheBook();
     CTavrinoDoc doc;
@@ -487,6 +534,7 @@ public:
         out << line;
         const std::pair<const char*, const char*> rows[] = {
             {"BM_Read", "reading (open)"},
+            {"BM_ModelFloor", "days made, no file"},
             {"BM_Write", "writing (save)"},
             {"BM_Commit", "commit (middle day)"},
             {"BM_MemoKeystroke", "memo keystroke"},
@@ -511,6 +559,14 @@ public:
                 line, sizeof line,
                 "Memo keystroke with the recovery journal: %.3f x the keystroke without\n",
                 journaled->second / bare->second);
+            out << line;
+        }
+        const auto read = seconds.find("BM_Read");
+        const auto model = seconds.find("BM_ModelFloor");
+        if (read != seconds.end() && model != seconds.end() && model->second > 0) {
+            std::snprintf(line, sizeof line,
+                          "Reading as a multiple of making the same days without a file: %.2f x\n",
+                          read->second / model->second);
             out << line;
         }
         const auto save = seconds.find("BM_Write");

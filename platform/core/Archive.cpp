@@ -169,6 +169,9 @@ QString CArchive::ReadString() {
     if (unitSize == 1)
         return DecodeCodePage932(QByteArrayView(data, bytes));
     QString text(qsizetype(length), Qt::Uninitialized);
+    // Most texts are empty: they share the one empty string and need no copy.
+    if (length == 0)
+        return text;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         std::memcpy(text.data(), data, size_t(bytes));
     } else {
