@@ -21,28 +21,29 @@ int CheckedRows(int rowCount) {
     return rowCount;
 }
 
-void ReadDay(CArchive& ar, int rows, CYoteiDay& day, quint32 index) {
-    // Which field is being read, so that damage can say where it is.
+void ReadDay(CArchive& ar, int rows, CYoteiDay& day, quint32 index, const CYoteiDay& previous) {
+    // Which field is being read, so that damage can say where it is. Each text is read against
+    // the same field of the day before, whose text it shares when they are equal.
     const char* field = "date";
     int row = -1;
     try {
         ar.ReadDate(day.m_dayDate);
         field = "heading";
-        day.m_heading = ar.ReadString();
+        day.m_heading = ar.ReadString(previous.m_heading);
         field = "heading detail";
-        day.m_headingDetail = ar.ReadString();
+        day.m_headingDetail = ar.ReadString(previous.m_headingDetail);
         for (int r = 0; r < rows; ++r) {
             row = r;
             field = "time";
-            day.m_times[r] = ar.ReadString();
+            day.m_times[r] = ar.ReadString(previous.m_times[r]);
             field = "plan";
-            day.m_plans[r] = ar.ReadString();
+            day.m_plans[r] = ar.ReadString(previous.m_plans[r]);
             field = "detail";
-            day.m_details[r] = ar.ReadString();
+            day.m_details[r] = ar.ReadString(previous.m_details[r]);
         }
         row = -1;
         field = "memo";
-        day.m_dayMemo = ar.ReadString();
+        day.m_dayMemo = ar.ReadString(previous.m_dayMemo);
     } catch (CArchiveException& e) {
         e.m_strWhere =
             row < 0 ? QStringLiteral("record %1, %2").arg(index + 1).arg(QLatin1StringView(field))
@@ -100,15 +101,18 @@ void ReadDays(CArchive& ar, int rowCount, DayList& days) {
     }
     // Never trust the count for the allocation: the file cannot hold more than this.
     days.reserve(days.size() + std::min<qint64>(count, ar.BytesRemaining() / kSmallestRecord));
+    const CYoteiDay none;
+    const CYoteiDay* previous = &none;
     for (quint32 i = 0; i < count; ++i) {
         auto day = std::make_unique<CYoteiDay>();
-        ReadDay(ar, rows, *day, i);
+        ReadDay(ar, rows, *day, i, *previous);
+        previous = day.get();
         days.push_back(std::move(day));
     }
 }
 
 void ReadDayRecord(CArchive& ar, int rowCount, CYoteiDay& day) {
-    ReadDay(ar, CheckedRows(rowCount), day, 0);
+    ReadDay(ar, CheckedRows(rowCount), day, 0, CYoteiDay());
 }
 
 void WriteDayRecord(CArchive& ar, int rowCount, const CYoteiDay& day) {

@@ -121,7 +121,7 @@ void CArchive::ReadDate(COleDateTime& date) {
     date.m_status = static_cast<COleDateTime::DateTimeStatus>(status);
 }
 
-QString CArchive::ReadString() {
+QString CArchive::ReadString(const QString& likely) {
     const qint64 start = m_pos;
     const char* const prefix = "the string's marker and length";
     int unitSize = 1;
@@ -166,12 +166,17 @@ QString CArchive::ReadString() {
                                     .arg(BytesRemaining()),
                                 start);
     const char* data = Take(bytes, start, prefix);
-    if (unitSize == 1)
-        return DecodeCodePage932(QByteArrayView(data, bytes));
+    if (unitSize == 1) {
+        QString text = DecodeCodePage932(QByteArrayView(data, bytes));
+        return text == likely ? likely : text;
+    }
     QString text(qsizetype(length), Qt::Uninitialized);
     // Most texts are empty: they share the one empty string and need no copy.
     if (length == 0)
         return text;
+    if (qsizetype(length) == likely.size() && Q_BYTE_ORDER == Q_LITTLE_ENDIAN &&
+        std::memcmp(data, likely.constData(), size_t(bytes)) == 0)
+        return likely;
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         std::memcpy(text.data(), data, size_t(bytes));
     } else {

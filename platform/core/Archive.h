@@ -39,7 +39,9 @@ public:
 
     quint32 ReadUInt32();
     void ReadDate(COleDateTime& date);
-    QString ReadString();
+    // A text equal to likely comes back as a copy of likely, sharing its characters: a book's
+    // time labels repeat from one day to the next, and need not be held once per day.
+    QString ReadString(const QString& likely = QString());
 
     // Bytes the reader has not yet consumed.
     qint64 BytesRemaining() const { return m_in.size() - m_pos; }

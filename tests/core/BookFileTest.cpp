@@ -157,6 +157,23 @@ TEST_F(BookFile, StringLengthForms) {
     }
 }
 
+// A text equal to the same field of the day before is held once; a changed one is its own.
+TEST_F(BookFile, TextsRepeatedFromTheDayBeforeAreHeldOnce) {
+    AddDay(40001.0, QStringLiteral("朝"));
+    AddDay(40002.0, QStringLiteral("朝"));
+    AddDay(40003.0, QStringLiteral("朝礼"));
+    EXPECT_EQ(OpenBytes(SaveBytes(), true), QString());
+    const auto& days = doc.GetDays();
+    ASSERT_EQ(days.size(), 3u);
+    EXPECT_EQ(days[1]->m_dayMemo, QStringLiteral("朝"));
+    EXPECT_EQ(days[0]->m_dayMemo.constData(), days[1]->m_dayMemo.constData());
+    EXPECT_EQ(days[2]->m_dayMemo, QStringLiteral("朝礼"));
+    doc.SelectDay(COleDateTime(40002.0));
+    doc.SetMemo(QStringLiteral("昼"));
+    doc.CommitCurrentDay();
+    EXPECT_EQ(days[0]->m_dayMemo, QStringLiteral("朝"));
+}
+
 TEST_F(BookFile, EightBitStringsAreCodePage932) {
     Bytes in;
     in.u32(1).date(40001.0).hex("03414243");
