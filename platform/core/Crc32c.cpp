@@ -49,7 +49,13 @@ __attribute__((target("sse4.2"))) quint32 Sse42(const unsigned char* p, qsizetyp
     return crc;
 }
 
-const bool kHaveSse42 = __builtin_cpu_supports("sse4.2");
+bool HaveSse42() {
+    // Decided while static objects are made, before the compiler's own detection may have run.
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("sse4.2");
+}
+
+const bool kHaveSse42 = HaveSse42();
 #endif
 
 } // namespace
