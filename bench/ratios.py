@@ -190,7 +190,15 @@ def main():
             put("save, CPU", label, f"{g['BM_Write']['cpu'] * 1e3:.1f} ms")
             put("read (open) / plain read", label,
                 f"{g['BM_Read']['real'] / plain:.1f} x ({g['BM_Read']['real'] * 1e3:.1f} ms)")
-            put("memo keystroke", label, f"{g['BM_MemoKeystroke']['cpu'] * 1e6:.2f} us CPU")
+            key = g["BM_MemoKeystroke"]["cpu"]
+            put("memo keystroke", label, f"{key * 1e6:.2f} us CPU")
+            if "BM_MemoKeystrokeJournaled" in g:
+                put("  with the journal", label,
+                    f"{g['BM_MemoKeystrokeJournaled']['cpu'] / key:.3f} x")
+            if "BM_JournalRecord" in g:
+                part = g["BM_JournalRecord"]["cpu"]
+                put("  journal part alone", label,
+                    f"{part * 1e6:.2f} us CPU: {(key + part) / key:.3f} x the keystroke")
             for i, day in enumerate(("first", "middle", "last", "absent")):
                 put(f"SelectDay {day}", label, f"{g[f'BM_SelectDay/{i}']['cpu'] * 1e6:.2f} us CPU")
             m = g["BM_PeakMemoryOfRead"]
