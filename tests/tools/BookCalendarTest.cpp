@@ -301,6 +301,10 @@ TEST_F(BookCalendarTest, AgendaAndFindReadTheBookAsAPersonDoes) {
     EXPECT_EQ(Tool({"find", "--json", U8(u8"会議"), Path("example.dat")}).out,
               Tool({"dump", Path("example.dat")}).out);
     EXPECT_EQ(Tool({"find", "", Path("example.dat")}).exitCode, 2);
+    const ToolResult noPattern = Tool({"find", Path("example.dat")});
+    EXPECT_EQ(noPattern.exitCode, 2);
+    EXPECT_TRUE(noPattern.err.contains("find takes a pattern and a file name"))
+        << noPattern.err.toStdString();
 }
 
 } // namespace

@@ -449,11 +449,15 @@ int main(int argc, char** argv) {
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
-        if (a.files.size() != c.files)
+        if (a.files.size() != c.files) {
+            // find's first operand is its pattern, not a file.
+            if (c.run == Find)
+                return Usage(QStringLiteral("find takes a pattern and a file name"));
             return Usage(QStringLiteral("%1 takes %2 file name%3")
                              .arg(a.command)
                              .arg(c.files)
                              .arg(c.files > 1 ? QStringLiteral("s") : QString()));
+        }
         if ((a.command == QLatin1String("export") || a.command == QLatin1String("import")) &&
             a.format != QLatin1String("ics") && a.format != QLatin1String("csv"))
             return Usage(QStringLiteral("%1 needs --format ics or --format csv").arg(a.command));
