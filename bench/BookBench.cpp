@@ -177,6 +177,9 @@ void BM_Read(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
         doc.DeleteContents();
+        // Each read starts as in a fresh process: the freed book's memory goes back to the
+        // system, rather than being found already merged and paged in.
+        malloc_trim(0);
         state.ResumeTiming();
         LoadOrDie(doc, book.path);
     }
@@ -185,46 +188,61 @@ void BM_Read(benchmark::State& state) {
 }
 BENCHMARK(BM_Read)->Unit(benchmark::kMillisecond);
 
-// The floor of the day model itself: the same days with every text made at its length, without
-// a file. What a read costs beyond this is the reading and decoding; the rest is the allocator
-// and the fresh pages that the days and texts need.
+// The floor of the day model itself: the same days with every text the loaded book owns made
+// at its length, and every text it shares with the day before shared the same way, without a
+// file. What a read costs beyond this is the reading and decoding; the rest is the allocator and
+// the fresh pages that the days and texts need.
 void BM_ModelFloor(benchmark::State& state) {
     const Book& book = TheBook();
-    std::vector<qsizetype> lengths;
+    std::vector<qsizetype> lengths; // -1: the same field of the day before
     std::size_t count = 0;
     {
         CTavrinoDoc loaded;
         LoadOrDie(loaded, book.path);
         count = loaded.m_days.size();
+        const CYoteiDay none;
+        const CYoteiDay* before = &none;
+        const auto note = [&](const QString& text, const QString& previous) {
+            const bool shared = !text.isEmpty() && text.constData() == previous.constData();
+            lengths.push_back(shared ? -1 : text.size());
+        };
         for (const auto& day : loaded.m_days) {
-            lengths.push_back(day->m_heading.size());
-            lengths.push_back(day->m_headingDetail.size());
+            note(day->m_heading, before->m_heading);
+            note(day->m_headingDetail, before->m_headingDetail);
             for (int r = 0; r < CYoteiDay::kRows; ++r) {
-                lengths.push_back(day->m_times[r].size());
-                lengths.push_back(day->m_plans[r].size());
-                lengths.push_back(day->m_details[r].size());
+                note(day->m_times[r], before->m_times[r]);
+                note(day->m_plans[r], before->m_plans[r]);
+                note(day->m_details[r], before->m_details[r]);
             }
-            lengths.push_back(day->m_dayMemo.size());
+            note(day->m_dayMemo, before->m_dayMemo);
+            before = day.get();
         }
     }
     DayList days;
     for (auto _ : state) {
         state.PauseTiming();
         days = DayList();
+        malloc_trim(0); // as for BM_Read
         state.ResumeTiming();
         days.reserve(count);
         auto length = lengths.cbegin();
-        const auto text = [&] { return QString(*length++, QChar(u'x')); };
+        const auto text = [&](const QString& previous) {
+            const qsizetype n = *length++;
+            return n < 0 ? previous : QString(n, QChar(u'x'));
+        };
+        const CYoteiDay none;
+        const CYoteiDay* before = &none;
         for (std::size_t i = 0; i < count; ++i) {
             auto day = std::make_unique<CYoteiDay>();
-            day->m_heading = text();
-            day->m_headingDetail = text();
+            day->m_heading = text(before->m_heading);
+            day->m_headingDetail = text(before->m_headingDetail);
             for (int r = 0; r < CYoteiDay::kRows; ++r) {
-                day->m_times[r] = text();
-                day->m_plans[r] = text();
-                day->m_details[r] = text();
+                day->m_times[r] = text(before->m_times[r]);
+                day->m_plans[r] = text(before->m_plans[r]);
+                day->m_details[r] = text(before->m_details[r]);
             }
-            day->m_dayMemo = text();
+            day->m_dayMemo = text(before->m_dayMemo);
+            before = day.get();
             days.push_back(std::move(day));
         }
         benchmark::DoNotOptimize(days.data());
