@@ -191,6 +191,10 @@ def main():
             put("read (open) / plain read", label,
                 f"{g['BM_Read']['real'] / plain:.1f} x ({g['BM_Read']['real'] * 1e3:.1f} ms)")
             key = g["BM_MemoKeystroke"]["cpu"]
+            if "BM_ModelFloor" in g:
+                floor_ = g["BM_ModelFloor"]["real"]
+                put("read / the same days made without a file", label,
+                    f"{g['BM_Read']['real'] / floor_:.2f} x ({floor_ * 1e3:.1f} ms)")
             put("memo keystroke", label, f"{key * 1e6:.2f} us CPU")
             if "BM_MemoKeystrokeJournaled" in g:
                 put("  with the journal", label,
