@@ -170,13 +170,14 @@ QString CArchive::ReadString(const QString& likely) {
         QString text = DecodeCodePage932(QByteArrayView(data, bytes));
         return text == likely ? likely : text;
     }
-    QString text(qsizetype(length), Qt::Uninitialized);
-    // Most texts are empty: they share the one empty string and need no copy.
+    // Most texts are empty: they share the one empty string and need no copy. A text equal to
+    // likely is known before anything is allocated.
     if (length == 0)
-        return text;
+        return QString(0, Qt::Uninitialized);
     if (qsizetype(length) == likely.size() && Q_BYTE_ORDER == Q_LITTLE_ENDIAN &&
         std::memcmp(data, likely.constData(), size_t(bytes)) == 0)
         return likely;
+    QString text(qsizetype(length), Qt::Uninitialized);
     if constexpr (Q_BYTE_ORDER == Q_LITTLE_ENDIAN) {
         std::memcpy(text.data(), data, size_t(bytes));
     } else {
