@@ -13,6 +13,9 @@ packages=(
     libx11-dev hyperfine linux-perf time python3
     qt6-translations-l10n
     dpkg-dev file appstream desktop-file-utils
+    libqt6sql6-sqlite qtkeychain-qt6-dev
+    python3-radicale xandikos python3-caldav vdirsyncer
+    dbus gnome-keyring poppler-utils ccache
 )
 
 missing=()
