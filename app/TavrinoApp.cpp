@@ -42,12 +42,15 @@ bool CTavrinoApp::InitInstance() {
     SetRegistryKey(QStringLiteral("VELKORAN"));
     const QString remembered = GetProfileString(kRecentFileSection, kRecentFileEntry, QString());
 
-    // A failure to write the journal is shown once the keystroke that met it has been handled.
+    // A failure to write the journal is shown once the keystroke that met it has been handled,
+    // in a box that leaves the keys that follow to the memo.
     m_journal = std::make_unique<CRecoveryJournal>(
-        RecoveryFolder::Path(GetDataFolder()), [this](const QString& text) {
+        RecoveryFolder::Path(GetDataFolder()),
+        [this](const QString& text) {
             QMetaObject::invokeMethod(
-                this, [this, text] { ShowMessage(text); }, Qt::QueuedConnection);
-        });
+                this, [this, text] { Notify(text); }, Qt::QueuedConnection);
+        },
+        GetFileSystem());
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CTavrinoApp::OnAboutToQuit);
 
     AddDocTemplate(new CSingleDocTemplate(
@@ -102,7 +105,8 @@ void CTavrinoApp::OfferRecovery() {
             RecoveryFolder::Decline(offer);
             continue;
         }
-        // A journal whose book the user chose not to leave is offered again at the next start.
+        // A journal whose book the user chose not to leave is offered again at the next start,
+        // and so is one whose days could not be journaled again here.
         if (Recover(contents))
             RecoveryFolder::Remove(offer);
     }
@@ -114,12 +118,15 @@ bool CTavrinoApp::Recover(const JournalReader::Contents& contents) {
         return false;
     const QString& book = contents.header.bookPath;
     const QString open = doc->GetPathName();
+    // Days whose header is damaged have no book they can be trusted to belong to: like those of
+    // a vanished book, they go onto a new untitled one.
     const bool sameBook =
-        book.isEmpty()
-            ? open.isEmpty()
-            : (!open.isEmpty() &&
-               (QFileInfo(book).canonicalFilePath() == QFileInfo(open).canonicalFilePath() ||
-                QFileInfo(book).absoluteFilePath() == QFileInfo(open).absoluteFilePath()));
+        contents.hasHeader &&
+        (book.isEmpty()
+             ? open.isEmpty()
+             : (!open.isEmpty() &&
+                (QFileInfo(book).canonicalFilePath() == QFileInfo(open).canonicalFilePath() ||
+                 QFileInfo(book).absoluteFilePath() == QFileInfo(open).absoluteFilePath())));
     if (!sameBook) {
         // The open book's own changes are settled once, here: saved, or given up.
         if (!doc->SaveModified())
@@ -138,7 +145,9 @@ bool CTavrinoApp::Recover(const JournalReader::Contents& contents) {
     doc->SelectDay(shown);
     if (view)
         view->ShowDay();
-    return true;
+    // The old journal goes only once the days are on the disk in the new one: a power cut in
+    // between must leave one of the two.
+    return !m_journal || m_journal->Flush();
 }
 
 void CTavrinoApp::OnAboutToQuit() {

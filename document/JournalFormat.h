@@ -1,6 +1,6 @@
 #pragma once
 
-#include "document/FileIdentity.h"
+#include "platform/core/FileIdentity.h"
 #include "document/YoteiDay.h"
 
 #include <QByteArray>

@@ -18,12 +18,30 @@ QString DeclinedPath(const QString& recoveryFolder) {
     return QDir(recoveryFolder).filePath(QStringLiteral("declined"));
 }
 
+QString DamagedPath(const QString& recoveryFolder) {
+    return QDir(recoveryFolder).filePath(QStringLiteral("damaged"));
+}
+
 namespace {
 
 void Release(Offer& offer) {
     if (offer.lock)
         offer.lock->unlock();
     offer.lock.reset();
+}
+
+// Moves the journal into folder under its own name; false when it stays where it is.
+bool MoveInto(const Offer& offer, const QString& folder) {
+    const QFileInfo info(offer.path);
+    if (!QDir().mkpath(folder))
+        return false;
+    const QString target = QDir(folder).filePath(info.fileName());
+    QFile::remove(target);
+    if (!QFile::rename(offer.path, target))
+        return false;
+    FileSync::SyncFolder(info.absolutePath());
+    FileSync::SyncFolder(folder);
+    return true;
 }
 
 } // namespace
@@ -55,28 +73,28 @@ std::vector<Offer> Offers(const QString& recoveryFolder) {
             continue;
         }
         // Nothing to give back: a planner that died before its first day was written, or
-        // before even its header was.
-        if (offer.contents.hasHeader || bytes.isEmpty())
+        // before even its header was. Damage is kept, never deleted.
+        if (offer.contents.IsDamaged())
+            SetAside(offer);
+        else if (offer.contents.hasHeader || bytes.isEmpty())
             QFile::remove(offer.path);
         Release(offer);
     }
+    // A journal whose header is damaged has no time of its own; its name begins with it.
     std::stable_sort(offers.begin(), offers.end(), [](const Offer& a, const Offer& b) {
-        return a.contents.header.createdMsecs < b.contents.header.createdMsecs;
+        if (a.contents.hasHeader && b.contents.hasHeader)
+            return a.contents.header.createdMsecs < b.contents.header.createdMsecs;
+        return QFileInfo(a.path).fileName() < QFileInfo(b.path).fileName();
     });
     return offers;
 }
 
 bool Decline(Offer& offer) {
-    const QFileInfo info(offer.path);
-    const QString declined = DeclinedPath(info.absolutePath());
-    bool moved = QDir().mkpath(declined);
+    if (offer.contents.IsDamaged())
+        return SetAside(offer);
+    const QString declined = DeclinedPath(QFileInfo(offer.path).absolutePath());
+    const bool moved = MoveInto(offer, declined);
     if (moved) {
-        const QString target = QDir(declined).filePath(info.fileName());
-        QFile::remove(target);
-        moved = QFile::rename(offer.path, target);
-    }
-    if (moved) {
-        FileSync::SyncFolder(info.absolutePath());
         // The oldest go first; names begin with the time the journal began.
         QDir dir(declined);
         QStringList kept = dir.entryList({QStringLiteral("*.journal")}, QDir::Files, QDir::Name);
@@ -88,8 +106,18 @@ bool Decline(Offer& offer) {
 }
 
 void Remove(Offer& offer) {
+    if (offer.contents.IsDamaged()) {
+        SetAside(offer);
+        return;
+    }
     QFile::remove(offer.path);
     Release(offer);
+}
+
+bool SetAside(Offer& offer) {
+    const bool moved = MoveInto(offer, DamagedPath(QFileInfo(offer.path).absolutePath()));
+    Release(offer);
+    return moved;
 }
 
 } // namespace RecoveryFolder

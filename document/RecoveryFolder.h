@@ -17,6 +17,9 @@ QString Path(const QString& dataFolder);
 // Where declined journals are kept for the book tool to read.
 QString DeclinedPath(const QString& recoveryFolder);
 constexpr int kDeclinedKept = 10;
+// Where damaged journals are set aside, all of them: what the reader passed over may still be
+// worth a look.
+QString DamagedPath(const QString& recoveryFolder);
 
 struct Offer {
     QString path;
@@ -26,11 +29,15 @@ struct Offer {
 };
 
 // Every journal that no running planner holds and that holds at least one day, oldest first.
-// Journals that hold no day are removed; files that are no journal are left alone.
+// Whole journals that hold no day are removed, damaged ones set aside; files that are no
+// journal are left alone.
 std::vector<Offer> Offers(const QString& recoveryFolder);
-// Moves the journal into the declined folder, where only the last ten are kept.
+// Moves the journal into the declined folder, where only the last ten are kept; a damaged one
+// is set aside instead.
 bool Decline(Offer& offer);
-// Removes the journal once its days are in the book again.
+// Removes the journal once its days are in the book again; a damaged one is set aside instead.
 void Remove(Offer& offer);
+// Moves the journal into the damaged folder, where nothing is ever removed.
+bool SetAside(Offer& offer);
 
 } // namespace RecoveryFolder

@@ -2,7 +2,6 @@
 
 #include "document/JournalFormat.h"
 #include "platform/core/Exceptions.h"
-#include "platform/core/FileSync.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -24,8 +23,8 @@ quint64 DateKey(const CYoteiDay& day) {
 
 } // namespace
 
-CRecoveryJournal::CRecoveryJournal(QString folder, Reporter report)
-    : m_folder(std::move(folder)), m_report(std::move(report)) {
+CRecoveryJournal::CRecoveryJournal(QString folder, Reporter report, FileSystem& fs)
+    : m_folder(std::move(folder)), m_report(std::move(report)), m_fs(fs), m_writer(fs) {
     m_syncTimer.setSingleShot(true);
     m_syncTimer.setInterval(1000);
     m_syncTimer.callOnTimeout([this] { Flush(); });
@@ -55,15 +54,19 @@ void CRecoveryJournal::RecordDay(const CYoteiDay& day, const QString& bookPath,
         payload.size() - latest.size() + (latest.isEmpty() ? JournalFormat::kFrameSize : 0);
     latest = payload;
 
-    if (!IsActive() && !Begin())
-        Failed(errno);
+    if (!IsActive()) {
+        if (FileStatus begun = Begin(); !begun.ok())
+            Failed(begun);
+    }
     if (m_broken) {
         // The next flush tries to write everything again.
         ScheduleFlush();
         return;
     }
-    if (!m_writer.Append(JournalFormat::Record(JournalFormat::kDayKind, payload))) {
-        Failed(errno);
+    if (FileStatus appended =
+            m_writer.Append(JournalFormat::Record(JournalFormat::kDayKind, payload));
+        !appended.ok()) {
+        Failed(appended);
         ScheduleFlush();
         return;
     }
@@ -74,12 +77,11 @@ void CRecoveryJournal::RecordDay(const CYoteiDay& day, const QString& bookPath,
         Flush();
 }
 
-bool CRecoveryJournal::Claim() {
+FileStatus CRecoveryJournal::Claim() {
     if (m_path.isEmpty()) {
-        if (!QDir().mkpath(m_folder)) {
-            errno = EACCES;
-            return false;
-        }
+        // The folder's own error: a full disk is a full disk, not a refusal.
+        if (FileStatus made = m_fs.MakeFolder(m_folder, 0700); !made.ok())
+            return made;
         const QString stamp = QDateTime::fromMSecsSinceEpoch(m_created).toUTC().toString(
             QStringLiteral("yyyyMMdd-HHmmsszzz"));
         m_path = QDir(m_folder).filePath(
@@ -89,65 +91,66 @@ bool CRecoveryJournal::Claim() {
         auto lock = std::make_unique<QLockFile>(m_path + QStringLiteral(".lock"));
         // A live planner's journal is never taken over, however long it has been running.
         lock->setStaleLockTime(0);
-        if (!lock->tryLock(0)) {
-            errno = lock->error() == QLockFile::PermissionError ? EACCES : EEXIST;
-            return false;
-        }
+        if (!lock->tryLock(0))
+            return FileStatus::Failed(lock->error() == QLockFile::PermissionError ? EACCES : EEXIST,
+                                      m_path);
         m_lock = std::move(lock);
     }
-    return true;
+    return FileStatus::Ok();
 }
 
-bool CRecoveryJournal::Begin() {
-    if (!Claim() || !m_writer.Create(m_path))
-        return false;
-    if (!m_writer.Append(HeaderRecord())) {
-        const int error = errno;
+FileStatus CRecoveryJournal::Begin() {
+    if (FileStatus claimed = Claim(); !claimed.ok())
+        return claimed;
+    if (FileStatus created = m_writer.Create(m_path); !created.ok())
+        return created;
+    if (FileStatus header = m_writer.Append(HeaderRecord()); !header.ok()) {
         m_writer.Close();
-        QFile::remove(m_path);
-        errno = error;
-        return false;
+        m_fs.Remove(m_path);
+        return header;
     }
     m_folderUnsynced = true;
-    return true;
+    return FileStatus::Ok();
 }
 
-bool CRecoveryJournal::Rewrite() {
-    if (!Claim())
-        return false;
+FileStatus CRecoveryJournal::Rewrite() {
+    if (FileStatus claimed = Claim(); !claimed.ok())
+        return claimed;
     const QString fresh = m_path + QStringLiteral(".new");
-    QFile::remove(fresh);
-    JournalWriter writer;
-    if (!writer.Create(fresh))
-        return false;
+    m_fs.Remove(fresh);
+    JournalWriter writer(m_fs);
+    if (FileStatus created = writer.Create(fresh); !created.ok())
+        return created;
     QByteArray all = HeaderRecord();
     for (const auto& [key, payload] : m_latest)
         all += JournalFormat::Record(JournalFormat::kDayKind, payload);
-    if (!writer.Append(all) || !writer.Sync() ||
-        std::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(m_path).constData()) !=
-            0) {
-        const int error = errno;
+    FileStatus status = writer.Append(all);
+    if (status.ok())
+        status = writer.Sync();
+    if (status.ok())
+        status = m_fs.Rename(fresh, m_path);
+    if (!status.ok()) {
         writer.Close();
-        QFile::remove(fresh);
-        errno = error;
-        return false;
+        m_fs.Remove(fresh);
+        return status;
     }
-    FileSync::SyncFolder(m_folder);
+    m_fs.SyncFolder(m_folder);
     m_writer.Swap(writer);
     m_unsynced = false;
     m_folderUnsynced = false;
     m_broken = false;
     m_reported = false;
-    return true;
+    return FileStatus::Ok();
 }
 
-void CRecoveryJournal::Failed(int error) {
+void CRecoveryJournal::Failed(const FileStatus& status) {
     m_broken = true;
     if (!m_reported) {
         m_reported = true;
-        const QString name = m_path.isEmpty() ? m_folder : m_path;
-        const CFileException e(
-            error ? CFileException::CauseFromErrno(error) : CFileException::genericException, name);
+        const QString name = !status.path.isEmpty() ? status.path
+                             : m_path.isEmpty()     ? m_folder
+                                                    : m_path;
+        const CFileException e(CFileException::CauseFromErrno(status.error), name);
         if (m_report)
             m_report(e.GetErrorMessage());
     }
@@ -159,36 +162,38 @@ void CRecoveryJournal::ScheduleFlush() {
         m_syncTimer.start();
 }
 
-void CRecoveryJournal::Flush() {
+bool CRecoveryJournal::Flush() {
     m_syncTimer.stop();
     if (m_broken) {
-        if (!Rewrite())
-            Failed(errno);
-        return;
+        const FileStatus rewritten = Rewrite();
+        if (!rewritten.ok())
+            Failed(rewritten);
+        return rewritten.ok();
     }
     if (!m_writer.IsOpen())
-        return;
-    if (m_writer.Size() > std::max(kCompactFloor, 8 * m_liveBytes) && Rewrite())
-        return;
+        return true;
+    if (m_writer.Size() > std::max(kCompactFloor, 8 * m_liveBytes) && Rewrite().ok())
+        return true;
     if (m_unsynced) {
         m_unsynced = false;
-        if (!m_writer.Sync()) {
-            Failed(errno);
-            return;
+        if (FileStatus synced = m_writer.Sync(); !synced.ok()) {
+            Failed(synced);
+            return false;
         }
     }
     if (m_folderUnsynced) {
         m_folderUnsynced = false;
-        FileSync::SyncFolder(m_folder);
+        m_fs.SyncFolder(m_folder);
     }
+    return true;
 }
 
 void CRecoveryJournal::Discard() {
     m_syncTimer.stop();
     m_writer.Close();
     if (!m_path.isEmpty()) {
-        QFile::remove(m_path);
-        QFile::remove(m_path + QStringLiteral(".new"));
+        m_fs.Remove(m_path);
+        m_fs.Remove(m_path + QStringLiteral(".new"));
     }
     m_lock.reset();
     m_path.clear();

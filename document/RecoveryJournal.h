@@ -1,9 +1,9 @@
 #pragma once
 
-#include "document/FileIdentity.h"
 #include "document/JournalFormat.h"
 #include "document/JournalWriter.h"
 #include "document/YoteiDay.h"
+#include "platform/core/FileIdentity.h"
 
 #include <QByteArray>
 #include <QString>
@@ -24,7 +24,7 @@ public:
     using Reporter = std::function<void(const QString& text)>;
 
     // folder: the recovery folder. report: shows a failure text to the user.
-    CRecoveryJournal(QString folder, Reporter report);
+    CRecoveryJournal(QString folder, Reporter report, FileSystem& fs = FileSystem::Default());
     ~CRecoveryJournal();
     CRecoveryJournal(const CRecoveryJournal&) = delete;
     CRecoveryJournal& operator=(const CRecoveryJournal&) = delete;
@@ -37,8 +37,9 @@ public:
     // Removes the journal: its book was saved or replaced, or the program ends normally.
     void Discard();
     // Flushes to the disk what was written, and compacts the journal when it has grown past
-    // its bound. Runs by itself about a second after a write when an event loop runs.
-    void Flush();
+    // its bound. Runs by itself about a second after a write when an event loop runs. True when
+    // every day recorded so far is on the disk.
+    bool Flush();
 
     bool IsActive() const { return m_writer.IsOpen() || m_broken; }
     QString FilePath() const { return m_path; }
@@ -51,18 +52,19 @@ public:
 
 private:
     // Names the journal and locks it.
-    bool Claim();
+    FileStatus Claim();
     // Creates the journal and writes its header.
-    bool Begin();
+    FileStatus Begin();
     // Writes the header and the latest version of every day into a new file and puts it in
     // the journal's place, atomically and synced.
-    bool Rewrite();
-    void Failed(int error);
+    FileStatus Rewrite();
+    void Failed(const FileStatus& status);
     void ScheduleFlush();
     QByteArray HeaderRecord() const;
 
     QString m_folder;
     Reporter m_report;
+    FileSystem& m_fs;
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
     JournalWriter m_writer;

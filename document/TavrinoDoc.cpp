@@ -1,9 +1,11 @@
 #include "document/TavrinoDoc.h"
 
+#include "document/BookLock.h"
 #include "document/RecentFile.h"
 #include "document/RecoveryJournal.h"
 #include "platform/core/Archive.h"
 #include "platform/core/Profile.h"
+#include "platform/core/StringTable.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -146,6 +148,7 @@ void CTavrinoDoc::DeleteContents() {
 bool CTavrinoDoc::OnNewDocument() {
     m_identityPath.clear();
     m_identity = FileIdentity();
+    m_bookLock.reset();
     if (!CDocument::OnNewDocument())
         return false;
     DiscardJournal();
@@ -172,20 +175,36 @@ void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
     if (!bytes.isEmpty())
         RememberFile(path);
     DiscardJournal();
+    HoldBook(path, true);
 }
 
-void CTavrinoDoc::OnFileWritten(const QString& path, const QByteArray& bytes) {
+void CTavrinoDoc::OnFileWritten(const QString& path, const FileIdentity& identity) {
     m_identityPath = FullPath(path);
-    m_identity = FileIdentity::OfBytes(path, bytes);
+    m_identity = identity;
     // A book just saved is the one to reopen, or a first save would look lost at the next start.
     RememberFile(path);
     DiscardJournal();
+    HoldBook(path, false);
 }
 
-bool CTavrinoDoc::IsChangedOnDisk(const QString& path) const {
-    // Only a file this document read or wrote can have been changed by someone else.
-    return !m_identityPath.isEmpty() && FullPath(path) == m_identityPath &&
-           m_identity.CompareWith(path) == FileIdentity::Change::changed;
+bool CTavrinoDoc::IsChangedOnDisk(const QString& path, const QByteArray* current) const {
+    // Only a file this document read or wrote can have been changed by someone else; one that
+    // was deleted is simply written again.
+    return !m_identityPath.isEmpty() && FullPath(path) == m_identityPath && current &&
+           !m_identity.Matches(current);
+}
+
+void CTavrinoDoc::HoldBook(const QString& path, bool tellWhenHeld) {
+    CDocumentHost* host = GetHost();
+    const QString dataFolder = host ? host->GetDataFolder() : QString();
+    if (dataFolder.isEmpty()) {
+        m_bookLock.reset();
+        return;
+    }
+    if (!m_bookLock || m_bookLock->BookPath() != BookLock::CanonicalBookPath(path))
+        m_bookLock = std::make_unique<BookLock>(dataFolder, path);
+    if (!m_bookLock->TryLock() && tellWhenHeld)
+        host->ShowNotice(LoadString(IDP_BOOK_IN_USE).arg(FullPath(path)));
 }
 
 void CTavrinoDoc::RememberFile(const QString& path) {

@@ -1,10 +1,11 @@
 #pragma once
 
 #include "document/BookFile.h"
-#include "document/FileIdentity.h"
 #include "document/YoteiDay.h"
 #include "platform/core/Document.h"
+#include "platform/core/FileIdentity.h"
 
+class BookLock;
 class CRecoveryJournal;
 
 // The schedule book: every stored day in date order and the working day the view shows.
@@ -81,15 +82,19 @@ protected:
     // Where the book meets its file: each read and each save remembers the file's identity, and
     // the file as the one to reopen at the next start; the journal of the changes before it ends.
     void OnFileRead(const QString& path, const QByteArray& bytes) override;
-    void OnFileWritten(const QString& path, const QByteArray& bytes) override;
-    bool IsChangedOnDisk(const QString& path) const override;
+    void OnFileWritten(const QString& path, const FileIdentity& identity) override;
+    bool IsChangedOnDisk(const QString& path, const QByteArray* current) const override;
 
 private:
     void RememberFile(const QString& path);
     void DiscardJournal();
+    // Holds the book's lock while it is open here, so that the book tool leaves it alone; tells
+    // the user when another planner holds it already.
+    void HoldBook(const QString& path, bool tellWhenHeld);
 
     QString m_identityPath;
     FileIdentity m_identity;
     CRecoveryJournal* m_pJournal = nullptr;
     bool m_changesDeclined = false;
+    std::unique_ptr<BookLock> m_bookLock;
 };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/core/CmdTarget.h"
+#include "platform/core/FileIdentity.h"
 #include "platform/core/PlatformKind.h"
+#include "platform/core/SafeWrite.h"
 
 #include <QObject>
 #include <QString>
@@ -9,7 +11,7 @@
 class CArchive;
 class CException;
 class CProfile;
-class QByteArray;
+class FileSystem;
 
 // What was being done with a file when it failed: it picks the text for a failure that names no
 // file error.
@@ -41,6 +43,8 @@ public:
     // The per-user application data folder, where backups and recovery journals are kept.
     virtual QString GetDataFolder() const;
     static QString DefaultDataFolder();
+    // The file-system calls that saves and the journal make; a test's host may fail them.
+    virtual FileSystem& GetFileSystem() const;
 };
 
 // The document base: path, title, modified flag, opening, saving and the question before the
@@ -68,24 +72,22 @@ public:
     virtual bool OnNewDocument();
     // Reads the file; on failure the message is shown and the document is left as it was.
     virtual bool OnOpenDocument(const QString& path);
-    // Writes the file, keeping its previous bytes as a backup in the data folder: through a new
-    // file and a rename where the folder allows it, otherwise in place with the old bytes written
-    // back on failure. On failure the message is shown and the old file survives.
+    // Writes the file through the safe write, whatever the file holds now, keeping its previous
+    // bytes as a backup in the data folder. On failure the message is shown and the old file
+    // survives.
     virtual bool OnSaveDocument(const QString& path);
     virtual void Serialize(CArchive& ar) = 0;
 
-    // 保存: the document's own path when it names a writable file, otherwise a chosen name. A
-    // file another program changed is overwritten only after the question; where none may be
-    // asked the book is written beside it under a free name instead.
+    // 保存: the document's own path, or a free name in the documents folder for an untitled
+    // book. A file another program changed is overwritten only after the question; where none
+    // may be asked the book is written beside it under a free name instead.
     bool DoFileSave();
-    // Writes the book under name, or under a free name in the documents folder when empty.
+    // Writes the book under name and takes that name, or under a free name in the documents
+    // folder when name is empty.
     bool DoSave(const QString& name);
     // May the document be replaced or closed? A modified one is saved first, after the
     // question on the desktop and without one on the handheld.
     virtual bool SaveModified();
-
-    // The name an untitled book is first saved under: folder/title.dat, or title1.dat, ...
-    static QString FreeNameInFolder(const QString& folder, const QString& title);
 
     // The text shown for a failure while opening or saving the file at path.
     static QString SaveLoadExceptionText(const QString& path, const CException* e,
@@ -96,27 +98,34 @@ signals:
     void ModifiedChanged(bool modified);
 
 protected:
-    // Called with the file's whole bytes after it was read, and after it was written.
+    // Called with the file's whole bytes after it was read, and with the identity of what a save
+    // left in the file.
     virtual void OnFileRead(const QString& path, const QByteArray& bytes);
-    virtual void OnFileWritten(const QString& path, const QByteArray& bytes);
+    virtual void OnFileWritten(const QString& path, const FileIdentity& identity);
     // Has another program changed the file at path since it was read or last saved here?
-    virtual bool IsChangedOnDisk(const QString& path) const;
-    // Flushes the data of an open file to the disk; false, with errno set, when that failed.
-    virtual bool SyncData(int fd);
+    // current: its bytes as a save has just read them; null when there is no file.
+    virtual bool IsChangedOnDisk(const QString& path, const QByteArray* current) const;
 
     void ReportSaveLoadException(const QString& path, const CException* e, FileOperation operation);
     void ShowMessage(const QString& text);
+    FileSystem& GetFileSystem() const;
 
 private:
-    // The save itself; false after a failure, shown only when report is set.
-    bool SaveFile(const QString& path, bool report);
-    void WriteFile(const QString& path);
-    void KeepBackup(const QString& target, const QByteArray& previous);
-    bool SaveOverChangedFile();
-    bool SaveBesideChangedFile();
+    // The whole book as the file will hold it; false after a failure, which is shown.
+    bool SerializeToBytes(const QString& path, QByteArray& bytes);
+    SafeWrite MakeWriter() const;
+    // Writes bytes over the book at path; judged: against what this document read or wrote.
+    bool SaveBook(const QString& path, const QByteArray& bytes, bool judged);
+    bool SaveBesideChangedFile(const QByteArray& bytes);
+    // After a save: the flag, the identity, and what the user must be told.
+    void Saved(const QString& path, const SafeWrite::Outcome& outcome);
+    void ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome);
+    void Tell(const QString& text);
 
     CDocumentHost* m_pHost = nullptr;
     QString m_strPathName;
     QString m_strTitle;
     bool m_bModified = false;
+    // No backup could be kept, and the user has been told: once, until a backup is kept again.
+    bool m_backupFailureTold = false;
 };

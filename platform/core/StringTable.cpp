@@ -66,6 +66,22 @@ QString LoadString(int id) {
     case IDP_SAVED_BESIDE_CHANGED_FILE:
         return QStringLiteral(
             "%1 は他のプログラムによって変更されていたため、上書きせずに %2 に保存しました。");
+    case IDP_NO_BACKUP_KEPT:
+        return QStringLiteral(
+            "%1 を保存しましたが、以前の内容のバックアップを残せませんでした。%2");
+    case IDP_SAVED_FOLDER_NOT_SYNCED:
+        return QStringLiteral(
+            "%1 を保存しましたが、フォルダーの更新をディスクに書き込めませんでした。"
+            "停電などがあると、この保存が失われることがあります。");
+    case IDP_ROLLBACK_FAILED:
+        return QStringLiteral("%1 を元に戻せませんでした。保存する前の内容は %2 にあります。");
+    case IDP_ROLLBACK_FAILED_NO_BACKUP:
+        return QStringLiteral("%1 を元に戻せませんでした。");
+    case IDP_BOOK_IN_USE:
+        return QStringLiteral("%1 は他の Tavrino で使用中です。");
+    case IDP_BOOK_CHANGED_SINCE_READ:
+        return QStringLiteral(
+            "%1 は読み込んだ後に他のプログラムによって変更されたため、書き込みませんでした。");
     default:
         return QString();
     }

@@ -38,6 +38,12 @@ enum StringId : int {
     // The program's own texts.
     IDP_FILE_CHANGED_ON_DISK = 61800,      // the question before overwriting a changed file
     IDP_SAVED_BESIDE_CHANGED_FILE = 61801, // the changed file was kept and the book saved beside it
+    IDP_NO_BACKUP_KEPT = 61810,            // saved, but the previous version could not be kept
+    IDP_SAVED_FOLDER_NOT_SYNCED = 61811,   // saved, but the rename may not survive a power cut
+    IDP_ROLLBACK_FAILED = 61812, // the old bytes could not be put back: the backup has them
+    IDP_ROLLBACK_FAILED_NO_BACKUP = 61813, // ... and there is no backup
+    IDP_BOOK_IN_USE = 61814,               // another planner (or the book tool) has the book open
+    IDP_BOOK_CHANGED_SINCE_READ = 61815,   // the book tool's book was changed while it worked
 };
 
 // The text of a string-table entry; an empty string for an unknown identifier.

@@ -34,3 +34,17 @@ int AfxMessageBox(const QString& text, MessageButtons buttons, QWidget* parent) 
         return IDOK;
     }
 }
+
+QWidget* AfxNotify(const QString& text, QWidget* parent) {
+    if (!parent)
+        parent = QApplication::activeWindow();
+    auto* box = new QMessageBox(QMessageBox::Warning, LoadString(AFX_IDS_APP_TITLE), text,
+                                QMessageBox::Ok, parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setAttribute(Qt::WA_ShowWithoutActivating);
+    box->setWindowModality(Qt::NonModal);
+    // Not even a window manager that activates new windows may give it the keys.
+    box->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+    box->show();
+    return box;
+}

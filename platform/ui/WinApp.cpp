@@ -1,5 +1,6 @@
 #include "platform/ui/WinApp.h"
 
+#include "platform/core/FileSystem.h"
 #include "platform/core/FrameworkIds.h"
 #include "platform/core/Profile.h"
 #include "platform/core/StringTable.h"
@@ -164,6 +165,14 @@ void CWinApp::OnFileOpen() {
 
 void CWinApp::ShowMessage(const QString& text) {
     AfxMessageBox(text);
+}
+
+void CWinApp::Notify(const QString& text) {
+    AfxNotify(text, m_pMainWnd);
+}
+
+FileSystem& CWinApp::GetFileSystem() const {
+    return m_fileSystem ? *m_fileSystem : FileSystem::Default();
 }
 
 int CWinApp::AskSaveChanges(const QString& text) {

@@ -59,6 +59,11 @@ public:
     void SetPlatformKind(PlatformKind kind) { m_platformKind = kind; }
     void SetDocumentsFolder(const QString& folder) { m_documentsFolder = folder; }
     void SetDataFolder(const QString& folder) { m_dataFolder = folder; }
+    // The file-system calls of saves and of the journal; a test may put a faulty one in.
+    void SetFileSystem(FileSystem* fs) { m_fileSystem = fs; }
+    FileSystem& GetFileSystem() const override;
+    // Tells the user something without taking the keys they are typing (AfxNotify).
+    void Notify(const QString& text);
     // Where the window's size and position are kept: its own file, apart from the profile.
     void SetConfigFolder(const QString& folder) { m_configFolder = folder; }
     QString GetConfigFolder() const;
@@ -97,4 +102,5 @@ private:
     std::unique_ptr<QTranslator> m_qtTranslator;
     PlatformKind m_platformKind = PlatformKind::Desktop;
     bool m_sessionEnding = false;
+    FileSystem* m_fileSystem = nullptr;
 };

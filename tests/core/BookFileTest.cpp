@@ -614,26 +614,15 @@ TEST_F(BookSave, SerializeFailureKeepsThePreviousFile) {
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
 }
 
-// Its syncs fail after the first goodSyncs, as on a card that cannot flush its data.
-class FailingSyncDoc : public CTavrinoDoc {
-public:
-    int goodSyncs = 0;
-
-protected:
-    bool SyncData(int fd) override {
-        if (goodSyncs-- > 0)
-            return CTavrinoDoc::SyncData(fd);
-        errno = EIO;
-        return false;
-    }
-};
-
 // QSaveFile reports a failed sync as success; here it is a failed save that keeps the old file
 // and the previous backup.
 TEST_F(BookSave, FailedSyncIsAFailedSave) {
     const QByteArray old = Bytes().u32(1).record(40001.0, QStringLiteral("old"));
     const QString path = Put(QStringLiteral("book.dat"), old);
-    FailingSyncDoc failing;
+    FaultyFileSystem fs;
+    fs.Fail(FaultyFileSystem::Call::sync, EIO, QStringLiteral("/book.dat."), 0);
+    host.fs = &fs;
+    CTavrinoDoc failing;
     failing.SetHost(&host);
     failing.SetPathName(path);
     failing.CommitCurrentDay();
@@ -645,7 +634,10 @@ TEST_F(BookSave, FailedSyncIsAFailedSave) {
     EXPECT_TRUE(failing.IsModified());
     EXPECT_EQ(Slurp(path), old);
     EXPECT_EQ(Entries(), (QStringList{QStringLiteral("book.dat")}));
-    EXPECT_FALSE(QFileInfo::exists(host.dataDir.filePath(QStringLiteral("backups"))));
+    EXPECT_TRUE(QDir(host.dataDir.filePath(QStringLiteral("backups")))
+                    .entryList(QDir::Files | QDir::Hidden)
+                    .isEmpty());
+    host.fs = nullptr;
 }
 
 // A writable book in a folder that refuses new files (read-only) or the rename (sticky, the
@@ -698,13 +690,16 @@ TEST_F(BookSave, BookInAFolderThatRefusesNewFilesIsWrittenInPlace) {
 
     // In place, a sync that fails is a failed save and the bytes before it are written back.
     const auto [failed, failText] = AsOrdinaryUser(dir.path(), [&](QString& shown) {
-        FailingSyncDoc failing;
-        failing.goodSyncs = 1; // the backup's
+        FaultyFileSystem fs;
+        fs.Fail(FaultyFileSystem::Call::sync, EIO, QStringLiteral("shared/book.dat"), 1);
+        host.fs = &fs;
+        CTavrinoDoc failing;
         failing.SetHost(&host);
         failing.SetPathName(path);
         failing.CommitCurrentDay();
         host.messages.clear();
         const bool ok = failing.DoFileSave();
+        host.fs = nullptr;
         shown = host.messages.join(QLatin1Char('|'));
         return ok ? 1 : 0;
     });

@@ -1,4 +1,4 @@
-#include "document/FileIdentity.h"
+#include "platform/core/FileIdentity.h"
 #include "platform/core/Crc32c.h"
 
 #include <gtest/gtest.h>

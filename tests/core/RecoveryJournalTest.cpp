@@ -90,9 +90,9 @@ TEST_F(RecoveryJournalTest, TornAtEveryByteKeepsEveryWholeRecord) {
     EXPECT_EQ(whole.header.bookPath, m_dir.filePath(QStringLiteral("book.dat")));
 }
 
-// A flipped bit anywhere in a record (checksum, length, kind or payload) ends the replay just
-// before that record.
-TEST_F(RecoveryJournalTest, FlippedBitInEachFieldStopsAtThatRecord) {
+// A flipped bit anywhere in a record (checksum, length, kind or payload) costs that record only:
+// the replay passes over it and goes on with the next whole one.
+TEST_F(RecoveryJournalTest, FlippedBitInEachFieldCostsOnlyThatRecord) {
     std::vector<qint64> ends;
     const QByteArray bytes = WriteJournal({MakeDay(Date(2026, 12, 1), QStringLiteral("a")),
                                            MakeDay(Date(2026, 12, 2), QStringLiteral("b")),
@@ -105,18 +105,31 @@ TEST_F(RecoveryJournalTest, FlippedBitInEachFieldStopsAtThatRecord) {
             damaged[at] = char(damaged[at] ^ (1 << bit));
             const auto contents = JournalReader::Read(damaged);
             SCOPED_TRACE(testing::Message() << "byte " << at - begin << " bit " << bit);
-            ASSERT_EQ(contents.days.size(), 1u);
+            ASSERT_EQ(contents.days.size(), 2u);
             EXPECT_EQ(contents.days[0].GetMemo(), QStringLiteral("a"));
+            EXPECT_EQ(contents.days[1].GetMemo(), QStringLiteral("c"));
+            EXPECT_TRUE(contents.hasHeader);
             EXPECT_EQ(contents.damageOffset, begin);
+            EXPECT_TRUE(contents.IsDamaged());
             const qint64 field = at - begin;
             if (field < 4 || field >= 8)
                 EXPECT_EQ(contents.damage, Damage::badChecksum); // the checksum covers the kind
             else
                 EXPECT_TRUE(contents.damage == Damage::badChecksum ||
-                            contents.damage == Damage::tornTail ||
                             contents.damage == Damage::badLength)
                     << JournalReader::DamageName(contents.damage);
         }
+    }
+    // A flipped bit in the header keeps every day, without the book they belong to.
+    for (qint64 at = 0; at < ends[0]; ++at) {
+        QByteArray damaged = bytes;
+        damaged[at] = char(damaged[at] ^ 0x10);
+        const auto contents = JournalReader::Read(damaged);
+        SCOPED_TRACE(at);
+        EXPECT_FALSE(contents.hasHeader);
+        EXPECT_EQ(contents.days.size(), 3u);
+        EXPECT_EQ(contents.damageOffset, 0);
+        EXPECT_TRUE(contents.IsDamaged());
     }
 }
 
@@ -136,13 +149,14 @@ TEST_F(RecoveryJournalTest, OtherDamageIsNamed) {
         {"empty journal", QByteArray(), Damage::none, 0},
         {"header of another book", one + Record(kHeaderKind, HeaderPayload(other)) + day,
          Damage::otherBook, 1},
-        {"unknown kind", one + Record(Kind(7), "x") + day, Damage::unknownKind, 1},
+        {"unknown kind", one + Record(Kind(7), "x") + day, Damage::unknownKind, 2},
         {"good checksum, not a day", one + Record(kDayKind, "not a day") + day, Damage::badRecord,
-         1},
+         2},
         {"length no record has", one + QByteArray::fromHex("00000000FFFFFFFF02"), Damage::badLength,
          1},
         {"zeros after a power cut", one + QByteArray(4096, '\0'), Damage::tornTail, 1},
-        {"day before any header", day + one, Damage::noHeader, 0},
+        // A header after the days cannot vouch for them: they are kept without a book.
+        {"day before any header", day + one, Damage::noHeader, 1},
         // Its first bytes read as a checksum and a length no record has.
         {"not a journal", QByteArray("some other file entirely"), Damage::badLength, 0},
     };
@@ -292,6 +306,40 @@ TEST_F(RecoveryJournalTest, LiveJournalsAreNotOfferedAndDeclinedOnesAreKept) {
     const auto newest = JournalReader::Read(
         ReadAll(QDir(RecoveryFolder::DeclinedPath(Folder())).filePath(kept.last())));
     EXPECT_EQ(newest.days.at(0).GetMemo(), QStringLiteral("11"));
+}
+
+// Damage never costs a journal: one whose header or first day is damaged is still offered with
+// every whole day, and set aside in damaged/ whatever the answer, never deleted; one that holds
+// nothing whole is set aside as well. A journal cut short at its end is an ordinary one.
+TEST_F(RecoveryJournalTest, DamagedJournalsAreOfferedAndSetAsideNeverDeleted) {
+    std::vector<qint64> ends;
+    const QByteArray bytes = WriteJournal({MakeDay(Date(2026, 12, 1), QStringLiteral("a")),
+                                           MakeDay(Date(2026, 12, 2), QStringLiteral("b"))},
+                                          &ends);
+    const auto put = [&](const QString& name, QByteArray data, qint64 flip) {
+        data[flip] = char(data[flip] ^ 0x01);
+        QFile file(QDir(Folder()).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(data);
+    };
+    put(QStringLiteral("20261201-000000000-1.journal"), bytes, 20);           // the header
+    put(QStringLiteral("20261202-000000000-2.journal"), bytes, ends[0] + 12); // the first day
+    put(QStringLiteral("20261203-000000000-3.journal"), bytes.left(ends[1]), ends[0] + 12);
+    auto offers = RecoveryFolder::Offers(Folder());
+    ASSERT_EQ(offers.size(), 2u);
+    EXPECT_FALSE(offers[0].contents.hasHeader);
+    EXPECT_EQ(offers[0].contents.days.size(), 2u);
+    EXPECT_TRUE(offers[1].contents.hasHeader);
+    ASSERT_EQ(offers[1].contents.days.size(), 1u);
+    EXPECT_EQ(offers[1].contents.days[0].GetMemo(), QStringLiteral("b"));
+    RecoveryFolder::Remove(offers[0]);  // recovered
+    RecoveryFolder::Decline(offers[1]); // declined
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+    EXPECT_TRUE(Journals(RecoveryFolder::DeclinedPath(Folder())).isEmpty());
+    EXPECT_EQ(Journals(RecoveryFolder::DamagedPath(Folder())),
+              (QStringList{QStringLiteral("20261201-000000000-1.journal"),
+                           QStringLiteral("20261202-000000000-2.journal"),
+                           QStringLiteral("20261203-000000000-3.journal")}));
 }
 
 // The journal begins with the first change, is gone after a save and after opening a book, and

@@ -297,8 +297,16 @@ bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
 
 Outcome Run(const Request& rq) {
     Outcome outcome;
+    // A book open in a planner is the planner's to change; it would overwrite this import.
+    QString held;
+    const std::unique_ptr<BookLock> lock = rq.dryRun ? nullptr : BookIo::Hold(rq.book, held);
+    if (!rq.dryRun && !lock) {
+        outcome.errors << held;
+        return outcome;
+    }
     CTavrinoDoc doc;
     const bool exists = QFileInfo::exists(rq.book);
+    FileIdentity read;
     if (exists) {
         BookIo::ReadResult book = BookIo::Read(rq.book);
         if (!book.ok) {
@@ -306,18 +314,20 @@ Outcome Run(const Request& rq) {
             return outcome;
         }
         doc.m_days = std::move(book.days);
+        read = book.identity;
     }
     doc.SetModifiedFlag(false);
-    const bool read = rq.format == QLatin1String("csv") ? ImportCsv(rq, doc, outcome)
-                                                        : ImportIcs(rq, doc, outcome);
-    if (!read) {
+    const bool imported = rq.format == QLatin1String("csv") ? ImportCsv(rq, doc, outcome)
+                                                            : ImportIcs(rq, doc, outcome);
+    if (!imported) {
         outcome.out.clear();
         return outcome;
     }
     if (!rq.dryRun && (doc.IsModified() || !exists)) {
-        QString message;
-        if (!BookIo::Write(rq.book, std::move(doc.m_days), message)) {
-            outcome.errors << message;
+        const BookIo::WriteResult written = BookIo::Write(rq.book, doc.m_days, read, rq.fileSystem);
+        outcome.errors << written.warnings;
+        if (!written.ok) {
+            outcome.errors << written.message;
             outcome.out.clear();
             return outcome;
         }

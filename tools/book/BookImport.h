@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+class FileSystem;
+
 // Other calendars' entries into a book, changed day by day as the planner changes them and
 // written through its save.
 namespace BookImport {
@@ -17,6 +19,8 @@ struct Request {
     QDate from;       // the range; an invalid date leaves that end open
     QDate to;
     bool dryRun = false;
+    // The file-system calls of the write; null for the operating system's (tests fail them).
+    FileSystem* fileSystem = nullptr;
 };
 
 struct Outcome {

@@ -5,6 +5,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStringList>
 
 namespace BookJournal {
 
@@ -42,12 +43,21 @@ QByteArray Json(const JournalReader::Contents& contents) {
 }
 
 QString DamageReport(const QString& path, const JournalReader::Contents& contents) {
-    if (contents.damage == JournalReader::Damage::none)
-        return QString();
-    return QStringLiteral("tavrino-book: %1: %2 at byte %3; whole records before it: %4")
-        .arg(path, QString::fromLatin1(JournalReader::DamageName(contents.damage)))
-        .arg(contents.damageOffset)
-        .arg(contents.wholeRecords);
+    QStringList lines;
+    for (const auto& [damage, offset] : contents.damages) {
+        const QString what = QString::fromLatin1(JournalReader::DamageName(damage));
+        // Reading stops only at a torn end or at another book's header; anything else is
+        // passed over and every whole record after it is still printed.
+        const bool last =
+            damage == JournalReader::Damage::tornTail || damage == JournalReader::Damage::otherBook;
+        lines << QStringLiteral("tavrino-book: %1: %2 at byte %3; %4")
+                     .arg(path, what)
+                     .arg(offset)
+                     .arg(last ? QStringLiteral("whole records before it: %1")
+                                     .arg(contents.wholeRecords)
+                               : QStringLiteral("passed over, reading went on"));
+    }
+    return lines.join(u'\n');
 }
 
 } // namespace BookJournal

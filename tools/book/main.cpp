@@ -269,8 +269,16 @@ int Dump(const Arguments& a) {
 }
 
 int Build(const Arguments& a) {
-    QByteArray json;
+    // A book open in a planner is the planner's to write. What OUT holds now is what may be
+    // replaced: anything written to it while the JSON is read is left alone.
     QString message;
+    const std::unique_ptr<BookLock> lock = BookIo::Hold(a.files[1], message);
+    if (!lock) {
+        PrintError(message);
+        return kFileFailure;
+    }
+    const FileIdentity out = BookIo::Identify(a.files[1]);
+    QByteArray json;
     if (!ReadInput(a.files[0], json, message)) {
         PrintError(message);
         return kFileFailure;
@@ -285,8 +293,11 @@ int Build(const Arguments& a) {
                        .arg(error.message));
         return kFileFailure;
     }
-    if (!BookIo::Write(a.files[1], std::move(days), message)) {
-        PrintError(message);
+    const BookIo::WriteResult written = BookIo::Write(a.files[1], days, out);
+    for (const QString& warning : written.warnings)
+        PrintError(warning);
+    if (!written.ok) {
+        PrintError(written.message);
         return kFileFailure;
     }
     return kSuccess;
