@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools libgl-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     clang libfuzzer-14-dev libclang-rt-14-dev
-    fonts-noto-cjk xvfb xauth
+    fonts-noto-cjk xvfb xauth openbox x11-utils
     libical-dev tzdata
     libx11-dev hyperfine linux-perf time python3
     qt6-translations-l10n

@@ -46,6 +46,28 @@ TEST(BookJournal, PrintsHeaderAndWholeDaysAndReportsATornTail) {
     EXPECT_TRUE(err.contains(QStringLiteral("torn last record"))) << err.toStdString();
     EXPECT_TRUE(err.contains(QStringLiteral("whole records before it: 3"))) << err.toStdString();
 
+    // A flipped bit in the header hides none of the days: they are printed without a book, and
+    // the damage is named.
+    {
+        QFile file(journal.FilePath());
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        bytes[12] = char(bytes[12] ^ 0x04);
+        file.seek(0);
+        file.write(bytes);
+    }
+    QProcess damaged;
+    damaged.start(QStringLiteral(TAVRINO_BOOK_EXE),
+                  {QStringLiteral("journal"), journal.FilePath()});
+    ASSERT_TRUE(damaged.waitForFinished(30000));
+    EXPECT_EQ(damaged.exitCode(), 0);
+    const QJsonObject headless = QJsonDocument::fromJson(damaged.readAllStandardOutput()).object();
+    EXPECT_TRUE(headless["book"].isNull());
+    EXPECT_EQ(headless["days"].toArray().size(), 2);
+    const QString named = QString::fromUtf8(damaged.readAllStandardError());
+    EXPECT_TRUE(named.contains(QStringLiteral("bad checksum at byte 0; passed over")))
+        << named.toStdString();
+
     QProcess help;
     help.start(QStringLiteral(TAVRINO_BOOK_EXE), {QStringLiteral("--help")});
     ASSERT_TRUE(help.waitForFinished(30000));

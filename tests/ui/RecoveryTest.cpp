@@ -3,6 +3,7 @@
 
 #include "UiTestSupport.h"
 
+#include "../core/CoreTestSupport.h"
 #include "app/TavrinoApp.h"
 #include "document/RecoveryFolder.h"
 #include "document/RecoveryJournal.h"
@@ -240,6 +241,141 @@ TEST_F(RecoveryTest, NoAtTheEndLeavesNothingToRecover) {
     EXPECT_TRUE(JournalsIn(Recovery()).isEmpty());
     EXPECT_TRUE(JournalsIn(RecoveryFolder::DeclinedPath(Recovery())).isEmpty());
     EXPECT_EQ(ReadBytes(book), before);
+}
+
+// Yes puts the days into this planner's own journal; the old journal goes only once they are on
+// the disk there. When they cannot be (the new journal fails to sync), the old one stays to be
+// offered again, and the failure is told without a question.
+TEST_F(RecoveryTest, TheOldJournalStaysUntilTheRecoveredDaysAreOnTheDisk) {
+    const QString book = m_profile.File(QStringLiteral("book.dat"));
+    WriteBook(book, Day(2009, 7, 7), QStringLiteral("会議"));
+    LeaveJournal(book, FileIdentity::OfFile(book), Day(2009, 7, 8), QStringLiteral("残す"));
+    const QStringList left = JournalsIn(Recovery());
+    ASSERT_EQ(left.size(), 1);
+    m_profile.Remember(book);
+    FaultyFileSystem fs;
+    fs.Fail(FaultyFileSystem::Call::sync, EIO, QStringLiteral(".journal"), 0);
+    m_fileSystem = &fs;
+    {
+        Answers answers({QMessageBox::Yes});
+        StartApp({{QStringLiteral("tavrino")}});
+        ASSERT_EQ(answers.texts, QStringList{Question(QStringLiteral("book.dat"))});
+        EXPECT_EQ(MemoOn(Day(2009, 7, 8)), QStringLiteral("残す"));
+        const QStringList now = JournalsIn(Recovery());
+        EXPECT_EQ(now.size(), 2);
+        EXPECT_TRUE(now.contains(left[0]));
+        m_app.reset();
+    }
+    ASSERT_EQ(JournalsIn(Recovery()).size(), 2);
+
+    // With a disk that works, the next start offers it again, and then it goes.
+    m_fileSystem = nullptr;
+    Answers again({QMessageBox::Yes, QMessageBox::Yes});
+    StartApp({{QStringLiteral("tavrino")}});
+    EXPECT_EQ(again.texts, QStringList(2, Question(QStringLiteral("book.dat"))));
+    EXPECT_FALSE(JournalsIn(Recovery()).contains(left[0]));
+    EXPECT_EQ(MemoOn(Day(2009, 7, 8)), QStringLiteral("残す"));
+}
+
+// Run in a process of its own on a real X server (the test below): a journal that cannot be
+// written (a full disk) is told in a box that takes no keys. What the user types after it
+// appeared still reaches the memo, and the box names the real cause.
+TEST_F(RecoveryTest, DISABLED_AJournalFailureIsToldWithoutTakingTheKeys) {
+    FaultyFileSystem fs;
+    fs.Fail(FaultyFileSystem::Call::makeFolder, ENOSPC, QStringLiteral("recovery"), 0);
+    m_fileSystem = &fs;
+    StartApp({{QStringLiteral("tavrino")}});
+    Frame()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(Frame()));
+    Memo()->setFocus();
+    ASSERT_NE(QGuiApplication::focusWindow(), nullptr);
+    const auto type = [](const char* text) {
+        // Into whatever window has the keyboard now, as a real keyboard would.
+        for (const char* c = text; *c; ++c) {
+            QWindow* keyboard = QGuiApplication::focusWindow();
+            ASSERT_NE(keyboard, nullptr);
+            QTest::keyClick(keyboard, *c);
+        }
+    };
+    type("a");
+    QMessageBox* box = nullptr;
+    for (int i = 0; i < 50 && !box; ++i) {
+        QTest::qWait(20);
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* b = qobject_cast<QMessageBox*>(w); b && b->isVisible())
+                box = b;
+    }
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(
+        box->text().endsWith(QStringLiteral("へのアクセス中にディスクがいっぱいになりました。")))
+        << box->text().toStdString();
+    EXPECT_EQ(box->icon(), QMessageBox::Warning);
+    type("aaa ");
+    QTest::keyClick(QGuiApplication::focusWindow(), Qt::Key_Return);
+    type("b");
+    EXPECT_EQ(Memo()->toPlainText(), QStringLiteral("aaaa \nb"));
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(QGuiApplication::focusWindow(), Frame()->windowHandle());
+    // Told once, however many keys meet the same failure.
+    int boxes = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        boxes += qobject_cast<QMessageBox*>(w) && w->isVisible();
+    EXPECT_EQ(boxes, 1);
+    box->close();
+}
+
+// The offscreen platform activates every window it shows, whatever the window asks, so only a
+// real X server with a window manager (which gives new windows the keys, as desktops do) can
+// tell a box that takes the keys from one that does not.
+TEST(RecoveryOnADisplay, AJournalFailureIsToldWithoutTakingTheKeys) {
+    QProcess server;
+    server.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                  QStringLiteral("0"), QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                  QStringLiteral("tcp")});
+    ASSERT_TRUE(server.waitForStarted(10000));
+    QByteArray display;
+    while (!display.contains('\n') && server.waitForReadyRead(10000))
+        display += server.readAllStandardOutput();
+    ASSERT_TRUE(display.contains('\n')) << server.readAllStandardError().toStdString();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"),
+               QLatin1Char(':') + QString::fromLatin1(display.trimmed()));
+    QProcess manager;
+    manager.setProcessEnvironment(env);
+    manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
+    ASSERT_TRUE(manager.waitForStarted(10000));
+    // Managing once it names itself on the root window.
+    bool managing = false;
+    for (int i = 0; i < 100 && !managing; ++i) {
+        QProcess probe;
+        probe.setProcessEnvironment(env);
+        probe.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+        probe.waitForFinished(5000);
+        managing = probe.readAllStandardOutput().contains("window id");
+        if (!managing)
+            QThread::msleep(50);
+    }
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::MergedChannels);
+    if (managing)
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_also_run_disabled_tests"),
+                     QStringLiteral("--gtest_filter=RecoveryTest.DISABLED_"
+                                    "AJournalFailureIsToldWithoutTakingTheKeys")});
+    const bool finished = managing && child.waitForFinished(60000);
+    const QByteArray output = child.readAll();
+    manager.terminate();
+    manager.waitForFinished(10000);
+    server.terminate();
+    server.waitForFinished(10000);
+    ASSERT_TRUE(managing);
+    ASSERT_TRUE(finished) << output.toStdString();
+    EXPECT_EQ(child.exitCode(), 0) << output.toStdString();
+    EXPECT_TRUE(output.contains("[  PASSED  ] 1 test")) << output.toStdString();
 }
 
 } // namespace

@@ -28,6 +28,7 @@ void PlannerAppTest::StartApp(const std::optional<QStringList>& arguments,
         m_app->SetArguments(*arguments);
     if (kind)
         m_app->SetPlatformKind(*kind);
+    m_app->SetFileSystem(m_fileSystem);
     ASSERT_TRUE(m_app->InitInstance());
     ASSERT_NE(Frame(), nullptr);
     ASSERT_NE(View(), nullptr);

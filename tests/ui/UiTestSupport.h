@@ -23,6 +23,7 @@
 #include <optional>
 
 class CCommandBar;
+class FileSystem;
 class CEdit;
 class CListCtrl;
 class CTavrinoDoc;
@@ -132,6 +133,8 @@ protected:
 
     TestProfileFolder m_profile;
     std::unique_ptr<CTavrinoApp> m_app;
+    // The file-system calls the next StartApp gives the planner; null for the real ones.
+    FileSystem* m_fileSystem = nullptr;
 };
 
 // Types text as key presses; characters without a key of their own come as the text of a key

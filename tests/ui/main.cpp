@@ -9,8 +9,10 @@
 int TypeAndWait(const QString& folder, const QString& text);
 
 int main(int argc, char** argv) {
-    // A test may start this program again on an offscreen screen of its own.
-    if (!qgetenv("QT_QPA_PLATFORM").startsWith("offscreen"))
+    // A test may start this program again on an offscreen screen of its own, or on an X server
+    // of its own where only a real display shows what it looks for.
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.startsWith("offscreen") && platform != "xcb")
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setFont(QFont(QStringLiteral("Noto Sans CJK JP"), 9));
