@@ -20,11 +20,18 @@ class SingleLineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override {
-        QString text = QStyledItemDelegate::displayText(value, locale);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
-        text.replace(QLatin1Char('\n'), QChar(0x21B5));
-        text.replace(QLatin1Char('\r'), QChar(0x21B5));
-        return text;
+        // The marks go in before Qt's own conversion: it turns a line feed into a line
+        // separator, which the cell then breaks and cuts at, showing the first line only.
+        if (value.userType() != QMetaType::QString)
+            return QStyledItemDelegate::displayText(value, locale);
+        QString text = value.toString();
+        const QChar mark(0x21B5);
+        text.replace(QStringLiteral("\r\n"), mark);
+        for (const QChar lineBreak :
+             {QChar(QLatin1Char('\n')), QChar(QLatin1Char('\r')), QChar(QChar::LineSeparator),
+              QChar(QChar::ParagraphSeparator)})
+            text.replace(lineBreak, mark);
+        return QStyledItemDelegate::displayText(text, locale);
     }
 };
 
