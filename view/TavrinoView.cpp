@@ -6,6 +6,8 @@
 #include "resources/Resource.h"
 #include "resources/Templates.h"
 
+#include <algorithm>
+
 namespace {
 constexpr int kItemCount = 11; // the heading row and the ten rows
 constexpr int kTimeColumnWidth = 60;
@@ -102,7 +104,19 @@ void CTavrinoView::OnSize(int type, int cx, int cy) {
         MoveWindow(m_listCtrl, 15, 60, split - 30, 290);
         MoveWindow(m_memoEdit, split, 60, right - 15 - split, 290);
     }
+    FitDetailColumn();
     UpdateData(false);
+}
+
+void CTavrinoView::FitDetailColumn() {
+    if (m_listCtrl->GetColumnCount() != 3)
+        return;
+    // The initial update's rule at every size, so that the handheld's size keeps its first
+    // widths; never wider than the list shows, so that it does not scroll sideways.
+    const int rest = m_listCtrl->frameGeometry().width() - kDetailColumnMargin;
+    const int room =
+        m_listCtrl->GetColumnRoom() - m_listCtrl->GetColumnWidth(0) - m_listCtrl->GetColumnWidth(1);
+    m_listCtrl->SetColumnWidth(2, std::min(rest, room));
 }
 
 void CTavrinoView::ShowDay() {

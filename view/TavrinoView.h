@@ -59,6 +59,8 @@ private:
     // Bold days in the date picker's calendar: every shown day whose text is not empty.
     void MarkShownDays();
     void MarkDay(const COleDateTime& date);
+    // The detail column takes the rest of the list's width.
+    void FitDetailColumn();
 
     // The closing step of every row command: the members into the controls, then the whole day
     // into the document.

@@ -72,6 +72,19 @@ int CListCtrl::InsertColumn(int position, const QString& heading, int /*format*/
     return position;
 }
 
+void CListCtrl::SetColumnWidth(int column, int width) {
+    setColumnWidth(column, std::max(0, width));
+}
+
+int CListCtrl::GetColumnRoom() const {
+    const QSize viewport = maximumViewportSize();
+    int room = viewport.width();
+    if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff &&
+        verticalHeader()->length() > viewport.height())
+        room -= verticalScrollBar()->sizeHint().width();
+    return room;
+}
+
 bool CListCtrl::DeleteColumn(int position) {
     if (position < 0 || position >= columnCount())
         return false;

@@ -26,6 +26,11 @@ public:
     bool DeleteColumn(int position);
     int GetColumnCount() const { return columnCount(); }
     int GetColumnWidth(int column) const { return columnWidth(column); }
+    // A width below zero is applied as zero.
+    void SetColumnWidth(int column, int width);
+    // The width the columns can take before the list scrolls sideways: inside its frame, less
+    // the vertical scroll bar when the items need one.
+    int GetColumnRoom() const;
 
     int GetItemCount() const { return rowCount(); }
     // Inserts an item with the given text in column 0; an index past the end appends.
