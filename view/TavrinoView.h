@@ -20,6 +20,8 @@ public:
     CTavrinoDoc* GetDocument() const;
 
     void OnInitialUpdate() override;
+    // The smallest form on which every control is usable in the layout OnSize gives it.
+    QSize minimumSizeHint() const override;
 
     // Fills the list and the memo from the document's working day. Never touches the
     // selection, the focus or the scroll position.

@@ -10,6 +10,7 @@
 #include <QStyledItemDelegate>
 #include <QTextCharFormat>
 #include <QTextDocument>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -260,6 +261,11 @@ CEdit::CEdit(QWidget* parent) : QPlainTextEdit(parent) {
         if (!m_setting && !m_preeditOnly)
             emit change();
     });
+}
+
+int CEdit::MinimumHeightForLines(int lines) const {
+    const int margins = 2 * int(std::ceil(document()->documentMargin()));
+    return lines * fontMetrics().lineSpacing() + 2 * frameWidth() + margins;
 }
 
 void CEdit::SetWindowText(const QString& text) {

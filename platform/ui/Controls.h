@@ -96,6 +96,9 @@ public:
 
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
+    // The height that shows the given number of lines (a line wider than the edit brings a
+    // horizontal scroll bar over about one of them).
+    int MinimumHeightForLines(int lines) const;
 
 signals:
     // EN_CHANGE, for changes made by the user.
