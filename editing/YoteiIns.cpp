@@ -25,6 +25,10 @@ CYoteiIns::CYoteiIns(QWidget* parent) : CDialog(Resources::EntryDialogTemplate()
         control->setAccessibleName(QString::fromUtf16(text.name));
         control->setAccessibleDescription(QString::fromUtf16(text.description));
     }
+    // Usable whole: キャンセル with the detail field's right margin beside it, and three lines of
+    // detail above the buttons.
+    if (const auto* detail = qobject_cast<const CEdit*>(GetDlgItem(IDC_DETAIL)))
+        SetMinimumClientSize(QSize(290 + 150 + 15, 130 + detail->MinimumHeightForLines(3) + 80));
 }
 
 CYoteiIns::~CYoteiIns() = default;

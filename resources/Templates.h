@@ -51,8 +51,8 @@ inline DialogTemplate AboutTemplate() {
         {
             {IDC_VERSION, DialogItem::Static, QStringLiteral("Tavrino Version " TAVRINO_VERSION),
              QRect(12, 36, 124, 8), 0x50020080},
-            {IDC_NOTICE, DialogItem::Static, QStringLiteral("毎日の予定とメモをひとつの帳面に。"),
-             QRect(12, 48, 124, 8), 0x50020000},
+            {IDC_NOTICE, DialogItem::Static, QStringLiteral("予定とメモを一冊に"),
+             QRect(12, 48, 91, 8), 0x50020000},
             {-1, DialogItem::StaticIcon, QStringLiteral(":/tavrino.xpm"), QRect(7, 7, 20, 20),
              0x50000003},
         }};

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds the Debian package dist/tavrino_<version>-<release>_<arch>.deb from the build/ tree:
-# only the two programs are built (the tests are not part of the package).
+# sets up the machine as the other commands do, then builds only the two programs (the tests are
+# not part of the package).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts/setup.sh
 if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 else

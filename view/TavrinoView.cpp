@@ -6,11 +6,20 @@
 #include "resources/Resource.h"
 #include "resources/Templates.h"
 
+#include <QScrollBar>
+#include <algorithm>
+
 namespace {
 constexpr int kItemCount = 11; // the heading row and the ten rows
 constexpr int kTimeColumnWidth = 60;
 constexpr int kPlanColumnWidth = 150;
 constexpr int kDetailColumnMargin = 218;
+// The layout's fixed numbers: its margin, the list's top and height, and the room it leaves
+// below the memo when the memo is under the list.
+constexpr int kMargin = 15;
+constexpr int kListTop = 60;
+constexpr int kListHeight = 290;
+constexpr int kMemoBottomMargin = 40;
 } // namespace
 
 CTavrinoView::CTavrinoView()
@@ -102,7 +111,45 @@ void CTavrinoView::OnSize(int type, int cx, int cy) {
         MoveWindow(m_listCtrl, 15, 60, split - 30, 290);
         MoveWindow(m_memoEdit, split, 60, right - 15 - split, 290);
     }
+    FitDetailColumn();
     UpdateData(false);
+}
+
+void CTavrinoView::FitDetailColumn() {
+    if (m_listCtrl->GetColumnCount() != 3)
+        return;
+    // The initial update's rule at every size, so that the handheld's size keeps its first
+    // widths; never wider than the list shows, so that it does not scroll sideways.
+    const int rest = m_listCtrl->frameGeometry().width() - kDetailColumnMargin;
+    const int room =
+        m_listCtrl->GetColumnRoom() - m_listCtrl->GetColumnWidth(0) - m_listCtrl->GetColumnWidth(1);
+    m_listCtrl->SetColumnWidth(2, std::min(rest, room));
+}
+
+QSize CTavrinoView::minimumSizeHint() const {
+    const auto* list = qobject_cast<const CListCtrl*>(GetDlgItem(IDC_LIST));
+    const auto* memo = qobject_cast<const CEdit*>(GetDlgItem(IDC_MEMO));
+    const QWidget* picker = GetDlgItem(IDC_DATETIMEPICKER);
+    if (!list || !memo || !picker)
+        return CFormView::minimumSizeHint();
+    const int em = list->fontMetrics().horizontalAdvance(QChar(0x3042));
+    // The list: its first two columns and some of the detail.
+    const int listWidth = kDetailColumnMargin + 4 * em;
+    // The memo: three lines, and a few characters beside its scroll bar.
+    const int memoHeight = memo->MinimumHeightForLines(3);
+    const int memoWidth = 6 * em + memo->verticalScrollBar()->sizeHint().width();
+
+    // Narrower than tall, the memo sits under the list and needs this height. Taken as the
+    // least width, it makes every form narrower than tall at least this high, and leaves lower
+    // forms (the handheld turned, 640 x 376) to the memo beside the list.
+    const int portraitHeight = kListTop + kListHeight + kMargin + memoHeight + kMemoBottomMargin;
+    // Beside the list the memo takes the last third.
+    const int third = std::max((listWidth + 2 * kMargin + 1) / 2, memoWidth + kMargin);
+    const int width = std::max({portraitHeight, 3 * third, listWidth + 2 * kMargin,
+                                picker->geometry().right() + 1 + picker->x()});
+    // The list's eleven rows with the margin below them.
+    const int height = kListTop + kListHeight + kMargin;
+    return QSize(width, height);
 }
 
 void CTavrinoView::ShowDay() {

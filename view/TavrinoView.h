@@ -20,6 +20,8 @@ public:
     CTavrinoDoc* GetDocument() const;
 
     void OnInitialUpdate() override;
+    // The smallest form on which every control is usable in the layout OnSize gives it.
+    QSize minimumSizeHint() const override;
 
     // Fills the list and the memo from the document's working day. Never touches the
     // selection, the focus or the scroll position.
@@ -59,6 +61,8 @@ private:
     // Bold days in the date picker's calendar: every shown day whose text is not empty.
     void MarkShownDays();
     void MarkDay(const COleDateTime& date);
+    // The detail column takes the rest of the list's width.
+    void FitDetailColumn();
 
     // The closing step of every row command: the members into the controls, then the whole day
     // into the document.

@@ -10,6 +10,7 @@
 #include <QStyledItemDelegate>
 #include <QTextCharFormat>
 #include <QTextDocument>
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -20,11 +21,18 @@ class SingleLineDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override {
-        QString text = QStyledItemDelegate::displayText(value, locale);
-        text.replace(QStringLiteral("\r\n"), QStringLiteral("\u21B5"));
-        text.replace(QLatin1Char('\n'), QChar(0x21B5));
-        text.replace(QLatin1Char('\r'), QChar(0x21B5));
-        return text;
+        // The marks go in before Qt's own conversion: it turns a line feed into a line
+        // separator, which the cell then breaks and cuts at, showing the first line only.
+        if (value.userType() != QMetaType::QString)
+            return QStyledItemDelegate::displayText(value, locale);
+        QString text = value.toString();
+        const QChar mark(0x21B5);
+        text.replace(QStringLiteral("\r\n"), mark);
+        for (const QChar lineBreak :
+             {QChar(QLatin1Char('\n')), QChar(QLatin1Char('\r')), QChar(QChar::LineSeparator),
+              QChar(QChar::ParagraphSeparator)})
+            text.replace(lineBreak, mark);
+        return QStyledItemDelegate::displayText(text, locale);
     }
 };
 
@@ -63,6 +71,19 @@ int CListCtrl::InsertColumn(int position, const QString& heading, int /*format*/
     setHorizontalHeaderItem(position, new QTableWidgetItem(heading));
     setColumnWidth(position, std::max(0, width));
     return position;
+}
+
+void CListCtrl::SetColumnWidth(int column, int width) {
+    setColumnWidth(column, std::max(0, width));
+}
+
+int CListCtrl::GetColumnRoom() const {
+    const QSize viewport = maximumViewportSize();
+    int room = viewport.width();
+    if (verticalScrollBarPolicy() != Qt::ScrollBarAlwaysOff &&
+        verticalHeader()->length() > viewport.height())
+        room -= verticalScrollBar()->sizeHint().width();
+    return room;
 }
 
 bool CListCtrl::DeleteColumn(int position) {
@@ -240,6 +261,11 @@ CEdit::CEdit(QWidget* parent) : QPlainTextEdit(parent) {
         if (!m_setting && !m_preeditOnly)
             emit change();
     });
+}
+
+int CEdit::MinimumHeightForLines(int lines) const {
+    const int margins = 2 * int(std::ceil(document()->documentMargin()));
+    return lines * fontMetrics().lineSpacing() + 2 * frameWidth() + margins;
 }
 
 void CEdit::SetWindowText(const QString& text) {

@@ -26,6 +26,11 @@ public:
     bool DeleteColumn(int position);
     int GetColumnCount() const { return columnCount(); }
     int GetColumnWidth(int column) const { return columnWidth(column); }
+    // A width below zero is applied as zero.
+    void SetColumnWidth(int column, int width);
+    // The width the columns can take before the list scrolls sideways: inside its frame, less
+    // the vertical scroll bar when the items need one.
+    int GetColumnRoom() const;
 
     int GetItemCount() const { return rowCount(); }
     // Inserts an item with the given text in column 0; an index past the end appends.
@@ -91,6 +96,9 @@ public:
 
     void SetWindowText(const QString& text);
     QString GetWindowText() const;
+    // The height that shows the given number of lines (a line wider than the edit brings a
+    // horizontal scroll bar over about one of them).
+    int MinimumHeightForLines(int lines) const;
 
 signals:
     // EN_CHANGE, for changes made by the user.

@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/ui/DataExchange.h"
 #include "platform/ui/MessageBox.h"
+#include "platform/ui/ScreenFit.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -51,6 +52,13 @@ int CDialog::DoModal() {
     QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
     if (owner)
         setGeometry(owner->geometry());
+    if (m_minimumClientSize.isValid()) {
+        const QSize filled = size();
+        SetMinimumSizeOnScreen(this, m_minimumClientSize);
+        // Larger than a small main window, it may reach past the screen's edge.
+        if (size() != filled)
+            FitWindowToScreen(this);
+    }
     // True from the initialisation: the focus goes to the first control in tab order.
     if (OnInitDialog()) {
         QWidget* first = nextInFocusChain();

@@ -27,6 +27,9 @@ protected:
     virtual void OnCancel();
     // WM_SIZE: the kind of change and the new client size.
     virtual void OnSize(int type, int cx, int cy);
+    // The smallest size at which every control is usable. DoModal keeps the dialog at least
+    // this large, as far as the screen has room.
+    void SetMinimumClientSize(const QSize& size) { m_minimumClientSize = size; }
 
     void resizeEvent(QResizeEvent* event) override;
     void accept() override;
@@ -34,4 +37,5 @@ protected:
 
 private:
     QDialogButtonBox* m_captionOk = nullptr;
+    QSize m_minimumClientSize;
 };

@@ -3,6 +3,7 @@
 #include "platform/core/Document.h"
 #include "platform/core/StringTable.h"
 #include "platform/ui/Dialog.h"
+#include "platform/ui/ScreenFit.h"
 #include "platform/ui/View.h"
 #include "platform/ui/WinApp.h"
 
@@ -11,9 +12,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLayout>
-#include <QScreen>
 #include <QSettings>
-#include <QStyle>
+#include <QWindow>
 
 namespace {
 // Copy, cut, paste, undo, redo or select all, as the platform spells them.
@@ -126,25 +126,17 @@ bool CFrameWnd::RestoreWindowState(const QString& stateFile) {
 }
 
 void CFrameWnd::FitToScreen() {
-    const QScreen* display = screen();
-    if (!display)
-        return;
-    const QRect area = display->availableGeometry();
-    QSize frameExtra = frameGeometry().size() - geometry().size();
-    // Before the window manager has framed the window its title bar is not known yet.
-    if (frameExtra.isEmpty())
-        frameExtra = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, this));
-    const QSize room = area.size() - frameExtra;
-    if (width() > room.width() || height() > room.height())
-        resize(size().boundedTo(room));
-    QRect frame(pos(), size() + frameExtra);
-    if (!area.contains(frame)) {
-        frame.moveRight(std::min(frame.right(), area.right()));
-        frame.moveBottom(std::min(frame.bottom(), area.bottom()));
-        frame.moveLeft(std::max(frame.left(), area.left()));
-        frame.moveTop(std::max(frame.top(), area.top()));
-        move(frame.topLeft());
-    }
+    UpdateMinimumSize();
+    FitWindowToScreen(this);
+    // On another screen the room is another.
+    if (QWindow* handle = windowHandle())
+        connect(handle, &QWindow::screenChanged, this, &CFrameWnd::UpdateMinimumSize,
+                Qt::UniqueConnection);
+}
+
+void CFrameWnd::UpdateMinimumSize() {
+    // What the view and the bars need to be usable, as the frame's layout adds them up.
+    SetMinimumSizeOnScreen(this, layout() ? layout()->totalMinimumSize() : minimumSizeHint());
 }
 
 void CFrameWnd::closeEvent(QCloseEvent* event) {

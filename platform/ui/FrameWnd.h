@@ -46,8 +46,10 @@ public:
     // screen); false when none was kept. The file is written again when the window closes.
     bool RestoreWindowState(const QString& stateFile);
     // Shrinks the window to its screen's available area where it is larger, so that no edge,
-    // and no bar along it, is out of reach.
+    // and no bar along it, is out of reach; and keeps it from being made smaller than its view
+    // and bars need, as far as the screen has room.
     void FitToScreen();
+    void UpdateMinimumSize();
 
 signals:
     // A command's availability may have changed: the document's state or a message map did.

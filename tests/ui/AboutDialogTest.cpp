@@ -6,6 +6,7 @@
 #include "app/MainFrame.h"
 #include "app/TavrinoApp.h"
 #include "platform/ui/CommandBar.h"
+#include "platform/ui/DialogTemplate.h"
 #include "resources/Resource.h"
 
 #include <QAction>
@@ -77,6 +78,9 @@ TEST_F(AboutTest, ContentAndLayout) {
         EXPECT_EQ(icon->pixmap().size(), QSize(32, 32));
         EXPECT_FALSE(notice->text().isEmpty());
         EXPECT_FALSE(notice->text().contains(QLatin1Char('\n')));
+        // The template's places and sizes, in dialog units.
+        EXPECT_EQ(version->geometry(), DialogUnitsToPixels(QRect(12, 36, 124, 8), dialog->font()));
+        EXPECT_EQ(notice->geometry(), DialogUnitsToPixels(QRect(12, 48, 91, 8), dialog->font()));
         // Each text fits its control on one line: nothing is cut off.
         for (QLabel* label : {version, notice}) {
             SCOPED_TRACE(label->text().toStdString());

@@ -145,7 +145,9 @@ TEST_F(EntryDialogTest, FillsTheMainWindowAndPlacesDetailAndButtonsOnEverySizeCh
 
         ResizeShown(d, 640, 300);
         expectLayout(640, 300);
-        // Too small for the detail: it keeps no area rather than a negative one.
+        // Too small for the detail: it keeps no area rather than a negative one. The dialog
+        // keeps the user from such a size; the rule itself is checked below it.
+        d->setMinimumSize(0, 0);
         ResizeShown(d, 100, 200);
         expectLayout(100, 200);
         EXPECT_EQ(detail->width(), 0);
@@ -154,6 +156,35 @@ TEST_F(EntryDialogTest, FillsTheMainWindowAndPlacesDetailAndButtonsOnEverySizeCh
         ResizeShown(d, 480, 536);
         expectLayout(480, 536);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+}
+
+// Opened from a main window smaller than it needs, or shrunk by the user, the dialog keeps every
+// control whole: キャンセル inside, three lines of detail, nothing covering anything else.
+TEST_F(EntryDialogTest, NeverSmallerThanItsControlsNeed) {
+    m_owner.setGeometry(100, 80, 320, 260);
+    CYoteiIns dialog(&m_owner);
+    dialog.m_detail = QStringLiteral("一\r\n二\r\n三\r\n四");
+    Run(dialog, [&](CYoteiIns* d) {
+        // Wider than the main window, yet on the screen.
+        EXPECT_TRUE(d->screen()->availableGeometry().contains(d->frameGeometry()));
+        EXPECT_GT(d->width(), m_owner.width());
+        for (const QSize size : {d->size(), QSize(1, 1), QSize(439, 600), QSize(600, 1)}) {
+            d->resize(size);
+            QCoreApplication::processEvents();
+            SCOPED_TRACE(testing::Message() << d->width() << "x" << d->height());
+            const QList<QWidget*> controls = d->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+            for (QWidget* a : controls) {
+                EXPECT_TRUE(d->rect().contains(a->geometry())) << a->objectName().toStdString();
+                for (QWidget* b : controls)
+                    EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                        << a->objectName().toStdString() << " and "
+                        << b->objectName().toStdString();
+            }
+            auto* detail = Item<CEdit>(d, IDC_DETAIL);
+            EXPECT_GE(detail->viewport()->height(), 3 * detail->fontMetrics().lineSpacing());
+        }
+        QTest::mouseClick(CancelButton(d), Qt::LeftButton);
     });
 }
 

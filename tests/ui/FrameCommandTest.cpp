@@ -90,9 +90,14 @@ TEST_F(FrameTest, WindowTitleIconSizeAndLayout) {
     EXPECT_EQ(frame->size(), QSize(700, 420));
     EXPECT_EQ(view->width(), 700);
     EXPECT_GE(bar->geometry().top(), view->geometry().bottom());
-    frame->resize(300, 700);
+    frame->resize(480, 700);
     QCoreApplication::processEvents();
-    EXPECT_EQ(frame->size(), QSize(300, 700));
+    EXPECT_EQ(frame->size(), QSize(480, 700));
+    // Not below the size its controls need.
+    frame->resize(300, 300);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(frame->size(), frame->minimumSize());
+    EXPECT_GT(frame->minimumWidth(), 300);
 }
 
 TEST_F(FrameTest, MenuButtonOpensTheMenuTree) {

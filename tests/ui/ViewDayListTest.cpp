@@ -1,12 +1,14 @@
 // The day list and the memo against the document's working day: showing, storing, the selected
 // row, inserted rows and cell texts of any content.
 
+#include "UiTestSupport.h"
 #include "document/TavrinoDoc.h"
 #include "platform/ui/Controls.h"
 #include "view/TavrinoView.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QImage>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
@@ -192,6 +194,43 @@ TEST(ViewDayListTest, CellsAndMemoKeepAnyTextUnchangedAndDrawOnOneLine) {
     const QString drawn = delegate->displayText(awkward, QLocale());
     EXPECT_FALSE(drawn.contains(QLatin1Char('\n')));
     EXPECT_FALSE(drawn.contains(QLatin1Char('\r')));
+}
+
+// A detail with line breaks is drawn whole on its one line, a return mark for each break: the
+// same pixels as a text that holds the marks themselves.
+TEST(ViewDayListTest, LineBreaksAreDrawnAsReturnMarksWithTheWholeText) {
+    Form form;
+    CListCtrl* list = form.List();
+    const QString mark(QChar(0x21B5));
+    const QStringList broken = {
+        QStringLiteral("朝会\r\n資料"),
+        QStringLiteral("朝会\n資料"),
+        QStringLiteral("朝会\r資料"),
+        QStringLiteral("朝会") + QChar(QChar::LineSeparator) + QStringLiteral("資料"),
+    };
+    for (int i = 0; i < broken.size(); ++i)
+        form.view.SetCellText(i + 1, 2, broken[i]);
+    form.view.SetCellText(6, 2, QStringLiteral("朝会") + mark + QStringLiteral("資料"));
+    form.view.SetCellText(7, 2, QStringLiteral("朝会\r\n\r\n資料"));
+    form.view.SetCellText(8, 2, QStringLiteral("朝会") + mark + mark + QStringLiteral("資料"));
+    list->clearSelection();
+    list->setCurrentIndex(QModelIndex());
+    QCoreApplication::processEvents();
+
+    const QImage shown = list->viewport()->grab().toImage();
+    const auto cell = [&](int item) {
+        return shown.copy(list->visualRect(list->model()->index(item, 2)));
+    };
+    const QImage expected = cell(6);
+    ASSERT_NE(expected, cell(9)) << "the marked text draws nothing";
+    for (int i = 0; i < broken.size(); ++i)
+        EXPECT_EQ(cell(i + 1), expected) << "break " << i << " is not drawn as one mark";
+    EXPECT_EQ(cell(7), cell(8)) << "two breaks are two marks";
+    // The data keeps its breaks.
+    for (int i = 0; i < broken.size(); ++i)
+        EXPECT_EQ(list->GetItemText(i + 1, 2), broken[i]);
+    if (const QString shot = ShotPath(QStringLiteral("line-breaks.png")); !shot.isEmpty())
+        list->grab().save(shot);
 }
 
 TEST(ViewDayListTest, ShowDayLeavesSelectionFocusAndScrollingAlone) {

@@ -189,8 +189,10 @@ TEST_P(ViewFormLayoutTest, PlacesListAndMemoForTheClientSize) {
     EXPECT_EQ(form.List()->geometry(), c.list);
     EXPECT_EQ(form.Memo()->geometry(), c.memo);
     EXPECT_EQ(form.Picker()->geometry(), pickerBefore);
-    // The widths of the columns belong to the initial update alone.
-    EXPECT_EQ(form.List()->GetColumnWidth(2), 232);
+    // The detail column takes the rest of the list as the initial update gave it, at any size.
+    EXPECT_EQ(form.List()->GetColumnWidth(0), 60);
+    EXPECT_EQ(form.List()->GetColumnWidth(1), 150);
+    EXPECT_EQ(form.List()->GetColumnWidth(2), std::max(0, c.list.width() - 218));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ViewFormLayoutTest,

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFontMetrics>
 #include <QLineEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -79,9 +80,27 @@ TEST_F(ViewLookTest, MainWindowInPortraitAndLandscape) {
     EXPECT_GE(field->contentsRect().width(), widest);
     SaveShot(frame, QStringLiteral("portrait.png"));
 
-    SetViewClientSize(frame, view, QSize(640, 376));
+    // Turned to landscape, widened, and back: the detail column takes the rest of the list at
+    // every size, so the list never scrolls sideways, and the first widths come back.
+    const auto expectFilled = [&](const QSize& client, int listWidth) {
+        SCOPED_TRACE(testing::Message() << client.width() << "x" << client.height());
+        SetViewClientSize(frame, view, client);
+        // The scroll bars follow the columns once the events are through, before any painting.
+        QCoreApplication::processEvents();
+        EXPECT_EQ(list->width(), listWidth);
+        EXPECT_EQ(list->GetColumnWidth(0), 60);
+        EXPECT_EQ(list->GetColumnWidth(1), 150);
+        EXPECT_EQ(list->GetColumnWidth(2), listWidth - 218);
+        EXPECT_LE(60 + 150 + list->GetColumnWidth(2), list->viewport()->width());
+        EXPECT_FALSE(list->horizontalScrollBar()->isVisible());
+    };
+    expectFilled(QSize(640, 376), 396);
     EXPECT_EQ(list->geometry(), QRect(15, 60, 396, 290));
     EXPECT_EQ(memo->geometry(), QRect(426, 60, 199, 290));
-    EXPECT_EQ(list->GetColumnWidth(2), 232);
     SaveShot(frame, QStringLiteral("landscape.png"));
+    expectFilled(QSize(960, 536), 610);
+    SaveShot(frame, QStringLiteral("widened.png"));
+    expectFilled(QSize(600, 700), 570);
+    expectFilled(QSize(480, 536), 450);
+    EXPECT_EQ(list->GetColumnWidth(2), 232);
 }
