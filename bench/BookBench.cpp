@@ -6,6 +6,7 @@
 #include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
 #include "platform/core/FileSync.h"
+#include "platform/core/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -263,6 +264,35 @@ void BM_Write(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * book.size);
 }
 BENCHMARK(BM_Write)->Unit(benchmark::kMillisecond);
+
+// What a save adds to make sure its write stored the book: the new file read back whole, from
+// the page cache, and compared with the bytes that were written.
+void BM_ReadBack(benchmark::State& state) {
+    const Book& book = TheBook();
+    CTavrinoDoc doc;
+    LoadOrDie(doc, book.path);
+    QFile source(book.path);
+    if (!doc.OnSaveDocument(book.savePath) || !source.open(QIODevice::ReadOnly)) {
+        state.SkipWithError("could not save the book");
+        return;
+    }
+    const QByteArray written = source.readAll();
+    int fd = -1;
+    if (!FileSystem::Default().Open(book.savePath, O_RDONLY, 0, fd).ok()) {
+        state.SkipWithError("could not open the saved book");
+        return;
+    }
+    for (auto _ : state) {
+        QByteArray back;
+        if (!FileSystem::Default().ReadWhole(fd, back).ok() || back != written) {
+            state.SkipWithError("the book did not read back");
+            break;
+        }
+    }
+    FileSystem::Default().Close(fd);
+    state.SetBytesProcessed(state.iterations() * book.size);
+}
+BENCHMARK(BM_ReadBack)->Unit(benchmark::kMillisecond);
 
 // The floor of a safe save: the same bytes in one write to a new file, its data synced, the
 // rename over the old name and the folder synced.
