@@ -6,6 +6,8 @@
 #include "resources/Resource.h"
 #include "view/TavrinoView.h"
 
+#include <QStringList>
+
 namespace {
 // The dialog's three texts into the item's cells, all three whether changed or not.
 void WriteRow(CTavrinoView& view, int item, const CYoteiIns& dialog) {
@@ -51,13 +53,38 @@ void CTavrinoView::OnRowEdit() {
     EndRowCommand();
 }
 
+// The row that 挿入 pushes off the end, as one memo line ("time plan detail"); empty when it
+// holds no plan and no detail (a time alone is a label, which the fill-in commands write again).
+QString CTavrinoView::PushedOffRowLine(int item) const {
+    const QString plan = m_listCtrl->GetItemText(item, 1);
+    const QString detail = m_listCtrl->GetItemText(item, 2);
+    if (plan.isEmpty() && detail.isEmpty())
+        return QString();
+    QStringList parts;
+    for (QString part : {m_listCtrl->GetItemText(item, 0), plan, detail}) {
+        part.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+        part.replace(QLatin1Char('\n'), QLatin1Char(' '));
+        part.replace(QLatin1Char('\r'), QLatin1Char(' '));
+        if (!part.isEmpty())
+            parts << part;
+    }
+    return parts.join(QLatin1Char(' '));
+}
+
 void CTavrinoView::OnRowInsert() {
     const int count = m_listCtrl->GetItemCount();
     const int selected = GetSelectedRow();
     if (selected > 0 && selected < count) {
         CYoteiIns dialog;
         if (dialog.DoModal() == IDOK) {
-            // The last row falls off; the rows from the selected one move down by one.
+            // The last row falls off; the rows from the selected one move down by one. What it
+            // held goes to the end of the memo rather than nowhere: the day is synced, and a
+            // row that vanished would vanish from the phone as well.
+            if (const QString line = PushedOffRowLine(count - 1); !line.isEmpty()) {
+                if (!m_memo.isEmpty() && !m_memo.endsWith(QLatin1Char('\n')))
+                    m_memo += QStringLiteral("\r\n");
+                m_memo += line;
+            }
             m_listCtrl->DeleteItem(count - 1);
             InsertRow(selected);
             WriteRow(*this, selected, dialog);

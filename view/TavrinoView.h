@@ -67,4 +67,5 @@ private:
     // The closing step of every row command: the members into the controls, then the whole day
     // into the document.
     void EndRowCommand();
+    QString PushedOffRowLine(int item) const;
 };

@@ -321,7 +321,9 @@ TEST_F(EditingRowCommandsTest, TheLowestSelectedItemCounts) {
     EXPECT_EQ(Items(), expected);
 }
 
-TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
+// The last row's text is not dropped: it goes to the end of the memo as one line; a row with a
+// time alone is a label and goes.
+TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndKeepsTheLastRowInTheMemo) {
     SeedDay();
     ClickItem(1);
     const Texts typed{QStringLiteral("07"), QStringLiteral("早出"), QStringLiteral("鍵を開ける")};
@@ -338,10 +340,14 @@ TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
         expected.push_back(Seeded(item));
     EXPECT_EQ(Items(), expected);
     EXPECT_EQ(StoredItems(), expected);
+    EXPECT_EQ(Memo()->toPlainText(), QStringLiteral("メモ\n17 P9 D9"));
+    EXPECT_EQ(Doc()->GetMemo(), QStringLiteral("メモ\r\n17 P9 D9"));
     // The new item is not selected; the one selected before moved down with its selection.
     EXPECT_EQ(SelectedItems(), std::vector<int>{2});
 
-    // At the last row the typed texts take its place and its selection goes.
+    // At the last row the typed texts take its place and its selection goes; a detail's line
+    // breaks become spaces in the memo's one line.
+    View()->SetCellText(10, 2, QStringLiteral("二行の\r\n詳細"));
     ClickItem(10);
     const Texts last{QStringLiteral("18"), QStringLiteral("片付け"), QString()};
     {
@@ -353,6 +359,16 @@ TEST_F(EditingRowCommandsTest, InsertShiftsTheRowsDownAndDropsTheLastOne) {
     EXPECT_EQ(StoredItems(), expected);
     EXPECT_EQ(SelectedItems(), std::vector<int>{});
     EXPECT_EQ(List()->GetItemCount(), 11);
+    EXPECT_EQ(Doc()->GetMemo(), QStringLiteral("メモ\r\n17 P9 D9\r\n16 P8 二行の 詳細"));
+
+    // A last row with a time alone is a label: it goes as before.
+    View()->SetCellText(10, 1, QString());
+    ClickItem(1);
+    {
+        PopupWatcher answer(Answer(seen, Texts{}, true));
+        ClickButton(3);
+    }
+    EXPECT_EQ(Doc()->GetMemo(), QStringLiteral("メモ\r\n17 P9 D9\r\n16 P8 二行の 詳細"));
 }
 
 TEST_F(EditingRowCommandsTest, CancelledInsertChangesNoCell) {
