@@ -460,7 +460,7 @@ Composition Compose(const CTavrinoDoc& doc) {
             ++c.textCount;
         }
     };
-    c.list = double(doc.m_days.capacity() * sizeof(void*));
+    c.list = double(doc.m_days.List().capacity() * sizeof(void*));
     for (const auto& day : doc.m_days) {
         c.days += Allocation(day.get());
         text(day->m_heading);

@@ -324,7 +324,8 @@ Outcome Run(const Request& rq) {
         return outcome;
     }
     if (!rq.dryRun && (doc.IsModified() || !exists)) {
-        const BookIo::WriteResult written = BookIo::Write(rq.book, doc.m_days, read, rq.fileSystem);
+        const BookIo::WriteResult written =
+            BookIo::Write(rq.book, doc.m_days.List(), read, rq.fileSystem);
         outcome.errors << written.warnings;
         if (!written.ok) {
             outcome.errors << written.message;
