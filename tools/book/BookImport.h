@@ -21,6 +21,9 @@ struct Request {
     bool dryRun = false;
     // The file-system calls of the write; null for the operating system's (tests fail them).
     FileSystem* fileSystem = nullptr;
+    // iCalendar: fail at the first line that is not whole and valid, rather than leave it out
+    // with a warning.
+    bool strict = false;
 };
 
 struct Outcome {
