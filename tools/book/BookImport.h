@@ -7,8 +7,8 @@
 
 class FileSystem;
 
-// Other calendars' entries into a book, changed day by day as the planner changes them and
-// written through its save.
+// Other calendars' entries into a book: each day changed in the book model by the planner's
+// commit rule, the book written through the planner's save.
 namespace BookImport {
 
 struct Request {
