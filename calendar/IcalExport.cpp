@@ -19,8 +19,9 @@ QString RowLine(const CYoteiDay& day, int r) {
     return parts.join(u' ');
 }
 
-// A TEXT value for libical, which escapes it: one kind of line break, no controls, which a value
-// may not hold, and U+FFFD for a UTF-16 surrogate without its partner, which UTF-8 cannot hold.
+// A TEXT value for libical, which escapes it: one kind of line break and no controls, which a
+// value may not hold; then U+FFFD for each UTF-16 surrogate left without its partner, which
+// UTF-8 cannot hold.
 QByteArray ValueText(const QString& text) {
     QString clean;
     clean.reserve(text.size());
@@ -30,14 +31,15 @@ QByteArray ValueText(const QString& text) {
             if (i + 1 < text.size() && text[i + 1] == u'\n')
                 ++i;
             clean += u'\n';
-        } else if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            clean += c;
-            clean += text[++i];
-        } else if (c.isSurrogate()) {
-            clean += QChar(0xFFFD);
         } else if (c == u'\n' || c == u'\t' || (c.unicode() >= 0x20 && c.unicode() != 0x7F)) {
             clean += c;
         }
+    }
+    for (qsizetype i = 0; i < clean.size(); ++i) {
+        if (clean[i].isHighSurrogate() && i + 1 < clean.size() && clean[i + 1].isLowSurrogate())
+            ++i;
+        else if (clean[i].isSurrogate())
+            clean[i] = QChar(0xFFFD);
     }
     return clean.toUtf8();
 }
