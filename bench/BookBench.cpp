@@ -1,13 +1,17 @@
 // What a century of days costs: opening and saving the book, storing the working day (which
-// every memo keystroke does) and selecting a day, each against a plain read of the same file.
-// Peak memory of loading is measured in a fresh process started from this same binary.
+// every memo keystroke does) and selecting a day, each against a plain read of the same file;
+// the keystroke also against the same keystroke on a book of that one day, and the book tool's
+// import of 30000 days against 3000. Peak memory of loading is measured in a fresh process
+// started from this same binary.
 
 #include "document/RecoveryFolder.h"
 #include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
 #include "platform/core/FileSync.h"
 #include "platform/core/FileSystem.h"
+#include "tools/book/BookImport.h"
 
+#include <QDate>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -340,21 +344,16 @@ BENCHMARK(BM_Commit)->Unit(benchmark::kMicrosecond);
 // One keystroke in the memo: the day is selected again, the 33 texts of the view are copied
 // into the working day, and the day is stored. Two texts alternate, so that every keystroke
 // really changes the day (the journal skips a day stored unchanged).
-void MemoKeystrokes(benchmark::State& state, CRecoveryJournal* journal) {
-    const Book& book = TheBook();
-    // One loaded book for both forms: a keystroke walks the list of days, whose cost depends
-    // on where the days lie in memory, and only the journal is to differ between the two.
-    static CTavrinoDoc doc;
-    if (doc.GetDays().empty())
-        LoadOrDie(doc, book.path);
+void MemoKeystrokes(benchmark::State& state, CTavrinoDoc& doc, const COleDateTime& date,
+                    CRecoveryJournal* journal) {
     doc.SetJournal(journal);
-    doc.SelectDay(book.middle);
+    doc.SelectDay(date);
     const CYoteiDay shown = doc.GetCurrentDay();
     const QString memos[2] = {shown.GetMemo() + QStringLiteral("あ"),
                               shown.GetMemo() + QStringLiteral("い")};
     std::size_t key = 0;
     for (auto _ : state) {
-        doc.SelectDay(book.middle);
+        doc.SelectDay(date);
         doc.SetHeading(shown.m_heading);
         doc.SetHeadingDetail(shown.m_headingDetail);
         for (int r = 0; r < CYoteiDay::kRows; ++r) {
@@ -375,20 +374,72 @@ void MemoKeystrokes(benchmark::State& state, CRecoveryJournal* journal) {
     doc.SetJournal(nullptr);
 }
 
+// One loaded century for both keystroke forms: a keystroke's cost may depend on where the days
+// lie in memory, and only the journal is to differ between the two.
+CTavrinoDoc& CenturyDoc() {
+    static CTavrinoDoc doc;
+    if (doc.GetDays().empty())
+        LoadOrDie(doc, TheBook().path);
+    return doc;
+}
+
 void BM_MemoKeystroke(benchmark::State& state) {
-    MemoKeystrokes(state, nullptr);
+    MemoKeystrokes(state, CenturyDoc(), TheBook().middle, nullptr);
 }
 BENCHMARK(BM_MemoKeystroke)->Unit(benchmark::kMicrosecond);
+
+// The same keystroke on a book that holds only that day: what a keystroke costs without the
+// rest of the century.
+void BM_MemoKeystrokeOneDay(benchmark::State& state) {
+    const Book& book = TheBook();
+    CTavrinoDoc century;
+    LoadOrDie(century, book.path);
+    century.SelectDay(book.middle);
+    CTavrinoDoc doc;
+    doc.m_days.push_back(std::make_unique<CYoteiDay>(century.GetCurrentDay()));
+    MemoKeystrokes(state, doc, book.middle, nullptr);
+}
+BENCHMARK(BM_MemoKeystrokeOneDay)->Unit(benchmark::kMicrosecond);
 
 // The same keystroke with the recovery journal: the day is also appended to the journal file.
 void BM_MemoKeystrokeJournaled(benchmark::State& state) {
     const Book& book = TheBook();
     CRecoveryJournal journal(RecoveryFolder::Path(book.dir.path()), nullptr);
-    MemoKeystrokes(state, &journal);
+    MemoKeystrokes(state, CenturyDoc(), book.middle, &journal);
     state.counters["journal_bytes"] = double(journal.FileSize());
     journal.Discard();
 }
 BENCHMARK(BM_MemoKeystrokeJournaled)->Unit(benchmark::kMicrosecond);
+
+// Importing a calendar whose one event repeats daily, into a book that does not exist yet, as
+// a dry run: reading, expanding and placing each day and storing it, without the file write.
+// Ten times the days should cost about ten times as much.
+void BM_ImportDaily(benchmark::State& state) {
+    const int days = int(state.range(0));
+    BookImport::Request rq;
+    rq.format = QStringLiteral("ics");
+    rq.inName = QStringLiteral("daily.ics");
+    rq.input = QByteArrayLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//bench//EN\r\n"
+                                 "BEGIN:VEVENT\r\nUID:daily@bench\r\n"
+                                 "DTSTAMP:20000101T000000Z\r\nDTSTART:20000101T090000\r\n"
+                                 "DTEND:20000101T093000\r\nRRULE:FREQ=DAILY;COUNT=") +
+               QByteArray::number(days) +
+               QByteArrayLiteral("\r\nSUMMARY:朝会\r\nLOCATION:第1会議室\r\nEND:VEVENT\r\n"
+                                 "END:VCALENDAR\r\n");
+    rq.book = TheBook().dir.filePath(QStringLiteral("import-%1.dat").arg(days));
+    rq.from = QDate(2000, 1, 1);
+    rq.to = rq.from.addDays(days - 1);
+    rq.dryRun = true;
+    for (auto _ : state) {
+        const BookImport::Outcome outcome = BookImport::Run(rq);
+        if (!outcome.ok || outcome.out.count(u'\n') != days) {
+            state.SkipWithError("the import did not place every day");
+            break;
+        }
+    }
+    state.counters["days"] = double(days);
+}
+BENCHMARK(BM_ImportDaily)->Arg(3000)->Arg(30000)->Unit(benchmark::kMillisecond);
 
 // The journal's own part of a keystroke, alone: the day encoded, compared with its last version
 // and appended in one write. A keystroke's walk to its day varies from run to run by more than
@@ -437,7 +488,7 @@ struct Composition {
     double peak = -1;     // VmHWM
     double heap = 0;      // heap in use after loading
     double days = 0;      // the CYoteiDay objects, 33 string headers each
-    double list = 0;      // the list of pointers to them
+    double list = 0;      // the list of pointers to them and its date index
     double texts = 0;     // the text allocations, each shared one counted once
     double textCount = 0; // texts that own an allocation
     double strings = 0;   // all strings of the stored days
@@ -460,7 +511,7 @@ Composition Compose(const CTavrinoDoc& doc) {
             ++c.textCount;
         }
     };
-    c.list = double(doc.m_days.capacity() * sizeof(void*));
+    c.list = double(doc.m_days.List().capacity() * sizeof(void*) + doc.m_days.IndexBytes());
     for (const auto& day : doc.m_days) {
         c.days += Allocation(day.get());
         text(day->m_heading);
@@ -616,6 +667,7 @@ public:
             {"BM_Write", "writing (save)"},
             {"BM_Commit", "commit (middle day)"},
             {"BM_MemoKeystroke", "memo keystroke"},
+            {"BM_MemoKeystrokeOneDay", "keystroke, one day"},
             {"BM_MemoKeystrokeJournaled", "keystroke + journal"},
             {"BM_JournalRecord", "journal part alone"},
             {"BM_SelectDay/0", "select first day"},
@@ -646,6 +698,23 @@ public:
                           "  the same from the journal's own part: %.3f x (%.1f us of %.1f us)\n",
                           (bare->second + record->second) / bare->second, record->second * 1e6,
                           bare->second * 1e6);
+            out << line;
+        }
+        const auto oneDay = seconds.find("BM_MemoKeystrokeOneDay");
+        if (bare != seconds.end() && oneDay != seconds.end() && oneDay->second > 0) {
+            std::snprintf(line, sizeof line,
+                          "Memo keystroke on the century as a multiple of the same keystroke on a "
+                          "book of that one day: %.2f x\n",
+                          bare->second / oneDay->second);
+            out << line;
+        }
+        const auto small = seconds.find("BM_ImportDaily/3000");
+        const auto large = seconds.find("BM_ImportDaily/30000");
+        if (small != seconds.end() && large != seconds.end() && small->second > 0) {
+            std::snprintf(line, sizeof line,
+                          "Importing 30000 days as a multiple of importing 3000: %.2f x (%.1f / "
+                          "%.1f ms)\n",
+                          large->second / small->second, large->second * 1e3, small->second * 1e3);
             out << line;
         }
         const auto read = seconds.find("BM_Read");
@@ -683,15 +752,15 @@ public:
             return it == counters.end() ? 0.0 : it->second;
         };
         if (peak != counters.end()) {
-            std::snprintf(line, sizeof line,
-                          "Made of (MiB): day objects %.1f, day list %.1f, texts %.1f (%.0f of "
-                          "%.0f strings own one), other heap %.1f, buffers and free pages %.1f, "
-                          "the process without the book %.1f\n",
-                          value("days_MiB"), value("list_MiB"), value("texts_MiB"),
-                          value("texts_allocated"), value("strings"),
-                          value("heap_held_MiB") - value("days_MiB") - value("list_MiB") -
-                              value("texts_MiB"),
-                          value("transient_MiB"), value("idle_peak_rss_bytes") / 1048576.0);
+            std::snprintf(
+                line, sizeof line,
+                "Made of (MiB): day objects %.1f, day list and index %.1f, texts %.1f (%.0f of "
+                "%.0f strings own one), other heap %.1f, buffers and free pages %.1f, "
+                "the process without the book %.1f\n",
+                value("days_MiB"), value("list_MiB"), value("texts_MiB"), value("texts_allocated"),
+                value("strings"),
+                value("heap_held_MiB") - value("days_MiB") - value("list_MiB") - value("texts_MiB"),
+                value("transient_MiB"), value("idle_peak_rss_bytes") / 1048576.0);
             out << line;
         }
         out.flush();

@@ -10,8 +10,9 @@ saved copies (a temporary folder under /var/tmp), and every build reads the same
   - the planner's first window on an Xvfb server with the book remembered against none (wall
     and CPU time from the start of the process to the map of its window, median of the rounds);
   - the peak resident size of the planner and of the tool holding the book;
-  - saving against one safe write of the same bytes, the memo keystroke, SelectDay, reading
-    and the composition of the loaded book, from the Google benchmark.
+  - saving against one safe write of the same bytes, the memo keystroke (also against the same
+    keystroke on a book of that one day), SelectDay, reading, the composition of the loaded book
+    and the book tool's import of 30000 days against 3000, from the Google benchmark.
 The machine's load is printed before and after; CPU times are steadier than wall times on a
 busy machine.
 """
@@ -196,6 +197,10 @@ def main():
                 put("read / the same days made without a file", label,
                     f"{g['BM_Read']['real'] / floor_:.2f} x ({floor_ * 1e3:.1f} ms)")
             put("memo keystroke", label, f"{key * 1e6:.2f} us CPU")
+            if "BM_MemoKeystrokeOneDay" in g:
+                one = g["BM_MemoKeystrokeOneDay"]["cpu"]
+                put("  on the century / on a book of that day", label,
+                    f"{key / one:.2f} x ({one * 1e6:.2f} us CPU)")
             if "BM_MemoKeystrokeJournaled" in g:
                 put("  with the journal", label,
                     f"{g['BM_MemoKeystrokeJournaled']['cpu'] / key:.3f} x")
@@ -203,6 +208,11 @@ def main():
                 part = g["BM_JournalRecord"]["cpu"]
                 put("  journal part alone", label,
                     f"{part * 1e6:.2f} us CPU: {(key + part) / key:.3f} x the keystroke")
+            if "BM_ImportDaily/3000" in g and "BM_ImportDaily/30000" in g:
+                small = g["BM_ImportDaily/3000"]["cpu"]
+                large = g["BM_ImportDaily/30000"]["cpu"]
+                put("import of 30000 days / of 3000", label,
+                    f"{large / small:.2f} x ({large * 1e3:.0f} / {small * 1e3:.0f} ms CPU)")
             for i, day in enumerate(("first", "middle", "last", "absent")):
                 put(f"SelectDay {day}", label, f"{g[f'BM_SelectDay/{i}']['cpu'] * 1e6:.2f} us CPU")
             m = g["BM_PeakMemoryOfRead"]
@@ -210,7 +220,7 @@ def main():
                 f"{m['peak_rss_bytes'] / 2**20:.1f} MiB ({m['peak_rss_over_file']:.2f} x file)")
             other = m["heap_held_MiB"] - m["days_MiB"] - m["list_MiB"] - m["texts_MiB"]
             put("  made of", label,
-                f"days {m['days_MiB']:.1f}, list {m['list_MiB']:.1f}, texts {m['texts_MiB']:.1f} "
+                f"days {m['days_MiB']:.1f}, list and index {m['list_MiB']:.1f}, texts {m['texts_MiB']:.1f} "
                 f"({m['texts_allocated']:.0f} of {m['strings']:.0f}), other heap {other:.1f}, "
                 f"buffers+free pages {m['transient_MiB']:.1f}, "
                 f"process without book {m['idle_peak_rss_bytes'] / 2**20:.1f}")

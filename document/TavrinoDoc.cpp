@@ -10,8 +10,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <algorithm>
-
 namespace {
 QString FullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
@@ -41,68 +39,41 @@ void CTavrinoDoc::ResetCurrentDay(const COleDateTime& date) {
 
 void CTavrinoDoc::SelectDay(const COleDateTime& date) {
     const COleDateTime day = date.DatePart();
-    for (const auto& stored : m_days) {
-        if (stored->m_dayDate == day) {
-            m_currentDay.m_dayDate = stored->m_dayDate.DatePart();
-            m_currentDay.SetHeading(stored->GetHeading());
-            m_currentDay.SetHeadingDetail(stored->GetHeadingDetail());
-            for (int r = 0; r < m_nRowCount; ++r) {
-                m_currentDay.SetTime(r, stored->GetTime(r));
-                m_currentDay.SetPlan(r, stored->GetPlan(r));
-                m_currentDay.SetDetail(r, stored->GetDetail(r));
-            }
-            m_currentDay.SetMemo(stored->GetMemo());
-            return;
-        }
+    const CYoteiDay* stored = m_days.Find(day);
+    if (!stored) {
+        ResetCurrentDay(day);
+        return;
     }
-    ResetCurrentDay(day);
+    m_currentDay.m_dayDate = stored->m_dayDate.DatePart();
+    m_currentDay.SetHeading(stored->GetHeading());
+    m_currentDay.SetHeadingDetail(stored->GetHeadingDetail());
+    for (int r = 0; r < m_nRowCount; ++r) {
+        m_currentDay.SetTime(r, stored->GetTime(r));
+        m_currentDay.SetPlan(r, stored->GetPlan(r));
+        m_currentDay.SetDetail(r, stored->GetDetail(r));
+    }
+    m_currentDay.SetMemo(stored->GetMemo());
 }
 
 bool CTavrinoDoc::DayHasText(const COleDateTime& date) const {
-    const COleDateTime day = date.DatePart();
-    for (const auto& stored : m_days) {
-        if (stored->m_dayDate == day)
-            return stored->HasText();
-    }
-    return false;
+    const CYoteiDay* stored = m_days.Find(date);
+    return stored && stored->HasText();
 }
 
 std::vector<COleDateTime> CTavrinoDoc::DaysWithText(const COleDateTime& first,
                                                     const COleDateTime& last) const {
-    const COleDateTime from = first.DatePart();
-    const COleDateTime to = last.DatePart();
-    std::vector<std::pair<COleDateTime, bool>> seen; // first record of each day in the range
-    for (const auto& stored : m_days) {
-        const COleDateTime& date = stored->m_dayDate;
-        // The raw count is within a day of the calendar day, also before 1900 where the
-        // fraction counts the other way: a cheap test keeps the exact one for the few near.
-        if (date.m_status != COleDateTime::valid || date.m_dt < from.m_dt - 2 ||
-            date.m_dt > to.m_dt + 2)
-            continue;
-        const COleDateTime day = date.DatePart();
-        if (day < from || to < day)
-            continue;
-        const bool known = std::any_of(seen.begin(), seen.end(),
-                                       [&](const auto& entry) { return entry.first == day; });
-        if (!known)
-            seen.emplace_back(day, stored->HasText());
-    }
     std::vector<COleDateTime> marked;
-    for (const auto& [day, hasText] : seen) {
-        if (hasText)
+    COleDateTime previous(0.0, COleDateTime::invalid);
+    // The positions come by day and, within a day, in list order: the first is the day's.
+    for (const std::size_t pos : m_days.PositionsBetween(first, last)) {
+        const COleDateTime day = m_days[pos]->m_dayDate.DatePart();
+        if (day == previous)
+            continue;
+        previous = day;
+        if (m_days[pos]->HasText())
             marked.push_back(day);
     }
     return marked;
-}
-
-CTavrinoDoc::Position CTavrinoDoc::FindDayPosition(const COleDateTime& date) const {
-    for (std::size_t i = 0; i < m_days.size(); ++i) {
-        if (date == m_days[i]->m_dayDate)
-            return {Position::found, i};
-        if (date < m_days[i]->m_dayDate)
-            return {Position::insertBefore, i};
-    }
-    return {Position::append, m_days.size()};
 }
 
 void CTavrinoDoc::CommitCurrentDay() {
@@ -116,29 +87,20 @@ void CTavrinoDoc::CommitCurrentDay() {
         day->SetDetail(r, m_currentDay.GetDetail(r));
     }
     day->SetMemo(m_currentDay.GetMemo());
+    Store(std::move(day));
+}
 
+void CTavrinoDoc::CommitDay(const CYoteiDay& day) {
+    Store(std::make_unique<CYoteiDay>(day));
+}
+
+void CTavrinoDoc::Store(std::unique_ptr<CYoteiDay> day) {
     const CYoteiDay& stored = *day;
-    const Position pos = FindDayPosition(day->m_dayDate);
-    switch (pos.kind) {
-    case Position::found:
-        m_days[pos.index] = std::move(day);
-        break;
-    case Position::insertBefore:
-        m_days.insert(m_days.begin() + std::ptrdiff_t(pos.index), std::move(day));
-        break;
-    case Position::append:
-        m_days.push_back(std::move(day));
-        break;
-    }
+    m_days.Commit(std::move(day));
     SetModifiedFlag(true);
     m_changesDeclined = false;
     if (m_pJournal)
         m_pJournal->RecordDay(stored, GetPathName(), m_identity);
-}
-
-void CTavrinoDoc::CommitDay(const CYoteiDay& day) {
-    m_currentDay = day;
-    CommitCurrentDay();
 }
 
 void CTavrinoDoc::DeleteContents() {
@@ -215,7 +177,7 @@ void CTavrinoDoc::RememberFile(const QString& path) {
 
 void CTavrinoDoc::Serialize(CArchive& ar) {
     if (ar.IsStoring()) {
-        BookFile::WriteDays(ar, m_nRowCount, m_days);
+        BookFile::WriteDays(ar, m_nRowCount, m_days.List());
         return;
     }
     // Read into a fresh book and take it only when the whole file has been read, so that a

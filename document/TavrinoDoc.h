@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/BookFile.h"
+#include "document/BookModel.h"
 #include "document/YoteiDay.h"
 #include "platform/core/Document.h"
 #include "platform/core/FileIdentity.h"
@@ -8,7 +9,7 @@
 class BookLock;
 class CRecoveryJournal;
 
-// The schedule book: every stored day in date order and the working day the view shows.
+// The schedule book (m_days, the book model) and the working day the view shows.
 class CTavrinoDoc : public CDocument {
 public:
     CTavrinoDoc();
@@ -33,7 +34,9 @@ public:
     // Stores a copy of the working day in date order and sets the modified flag; the recovery
     // journal, when there is one, has the day before this returns.
     void CommitCurrentDay();
-    // Makes day the working day and commits it, as a recovered change is put back.
+    // Stores a copy of day as CommitCurrentDay stores the working day, flag and journal
+    // included, and leaves the working day as it is: a recovered change put back, a day that
+    // another calendar changed.
     void CommitDay(const CYoteiDay& day);
     // Makes the working day an empty day of the date's calendar day.
     void ResetCurrentDay(const COleDateTime& date);
@@ -41,17 +44,14 @@ public:
     // Whether the day SelectDay would show for that calendar date (the first record of the
     // date) holds any text.
     bool DayHasText(const COleDateTime& date) const;
-    // The calendar days from first to last whose first record holds any text, found in one
-    // pass over the book, which need not be in date order.
+    // The calendar days from first to last, in date order, whose first record holds any text;
+    // a record with a time of day counts for its calendar day here.
     std::vector<COleDateTime> DaysWithText(const COleDateTime& first,
                                            const COleDateTime& last) const;
 
     // An empty list needs no answer of its own: its new record is appended.
-    struct Position {
-        enum Kind { found, insertBefore, append } kind;
-        std::size_t index; // meaningful for found and insertBefore
-    };
-    Position FindDayPosition(const COleDateTime& date) const;
+    using Position = CBookModel::Position;
+    Position FindDayPosition(const COleDateTime& date) const { return m_days.FindPosition(date); }
 
     // The journal that keeps every commit until the book is saved or replaced; none for the
     // book tool. The document does not own it.
@@ -68,14 +68,14 @@ public:
     // Loading reads into a fresh list and takes it only when the whole file was read.
     void Serialize(CArchive& ar) override;
 
-    const DayList& GetDays() const { return m_days; }
+    const DayList& GetDays() const { return m_days.List(); }
     const CYoteiDay& GetCurrentDay() const { return m_currentDay; }
     // The book file as it was when this document last read or wrote it.
     const QString& GetFileIdentityPath() const { return m_identityPath; }
     const FileIdentity& GetFileIdentity() const { return m_identity; }
 
     int m_nRowCount;
-    DayList m_days;
+    CBookModel m_days;
     CYoteiDay m_currentDay;
 
 protected:
@@ -86,6 +86,7 @@ protected:
     bool IsChangedOnDisk(const QString& path, const QByteArray* current) const override;
 
 private:
+    void Store(std::unique_ptr<CYoteiDay> day);
     void RememberFile(const QString& path);
     void DiscardJournal();
     // Holds the book's lock while it is open here, so that the book tool leaves it alone; tells

@@ -119,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               "a failed load changed the open book");
         return 0;
     }
-    Check(SameDays(doc.m_days, direct), "the document read other days than the reader");
+    Check(SameDays(doc.GetDays(), direct), "the document read other days than the reader");
 
     // Save and load again: the same book, and the saved form is stable.
     const QByteArray saved = SaveDocument(doc);
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     qint64 leftOver = -1;
     Check(LoadDocument(again, saved, &leftOver) == Verdict::ok, "a saved book does not load");
     Check(leftOver == 0, "a saved book has bytes the reader does not take");
-    Check(SameDays(again.m_days, doc.m_days), "a saved book loads as another book");
+    Check(SameDays(again.GetDays(), doc.GetDays()), "a saved book loads as another book");
     Check(SaveDocument(again) == saved, "saving a reloaded book gives other bytes");
 
     // What the view does next with whatever dates the file held.

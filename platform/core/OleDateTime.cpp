@@ -126,14 +126,12 @@ bool COleDateTime::operator==(const COleDateTime& other) const {
     return m_status == null || m_dt == other.m_dt;
 }
 
-namespace {
-double OnTimeLine(double v) {
-    return v >= 0 ? v : 2 * std::ceil(v) - v;
+double COleDateTime::TimeLine(double value) {
+    return value >= 0 ? value : 2 * std::ceil(value) - value;
 }
-} // namespace
 
 bool COleDateTime::operator<(const COleDateTime& other) const {
     if (m_status != valid || other.m_status != valid)
         return false;
-    return OnTimeLine(m_dt) < OnTimeLine(other.m_dt);
+    return TimeLine(m_dt) < TimeLine(other.m_dt);
 }

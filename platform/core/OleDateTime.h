@@ -37,6 +37,9 @@ public:
     bool operator!=(const COleDateTime& other) const { return !(*this == other); }
     // False unless both are valid; negative counts are mapped onto a continuous time line.
     bool operator<(const COleDateTime& other) const;
+    // A day count's place on that continuous time line: a count v >= 0 stays v, a negative one
+    // becomes 2 * ceil(v) - v. Whole counts keep their value.
+    static double TimeLine(double value);
 
     // Conversions between calendar fields and the day count, as the platform does them.
     static bool FieldsToValue(const Fields& fields, double& value);

@@ -24,10 +24,10 @@ struct ToolResult {
 };
 
 // The tool in Tokyo time, so that the calendar's zones convert the same on every machine.
-ToolResult Tool(const QStringList& args) {
+ToolResult Tool(const QStringList& args, const QString& zone = QStringLiteral("Asia/Tokyo")) {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("TZ", "Asia/Tokyo");
+    env.insert("TZ", zone);
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(TAVRINO_BOOK_EXE), args);
     EXPECT_TRUE(p.waitForFinished(60000));
@@ -220,6 +220,7 @@ TEST_F(BookCalendarTest, DamagedInputsNameTheirLineAndLeaveTheBookAlone) {
     WriteAll(Path("book.dat"), WorkedExampleBook());
     const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:x\r\n";
     const QByteArray tail = "SUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    // A calendar is refused for these only when read strictly; the forgiving reading is below.
     struct Case {
         const char* format;
         QByteArray input;
@@ -235,6 +236,8 @@ TEST_F(BookCalendarTest, DamagedInputsNameTheirLineAndLeaveTheBookAlone) {
         {"csv", "date,row,plan\r\n", 1},
         {"csv", "date,row,time,plan,detail\r\n2025-01-01,1,,ok,\r\n2025-1-2,1,,x,\r\n", 3},
         {"csv", "date,row,time,plan,detail\r\n2025-01-01,11,,x,\r\n", 2},
+        // The smallest int, which less one is no int (the sanitizer build stops at it).
+        {"csv", "date,row,time,plan,detail\r\n2025-01-01,-2147483648,,x,\r\n", 2},
         {"csv", "date,row,time,plan,detail\r\n2025-01-01,1,,x\r\n", 2},
         {"csv", "date,row,time,plan,detail\r\n2025-01-01,memo,09,x,\r\n", 2},
         {"csv", "date,row,time,plan,detail\r\n\r\n2025-01-01,1,,\"open\r\nstill,\r\n", 3},
@@ -242,7 +245,10 @@ TEST_F(BookCalendarTest, DamagedInputsNameTheirLineAndLeaveTheBookAlone) {
     for (const Case& c : cases) {
         for (const QString& book : {Path("book.dat"), Path("missing.dat")}) {
             WriteAll(Path("in"), c.input);
-            const ToolResult r = Tool({"import", "--format", c.format, Path("in"), book});
+            QStringList args = {"import", "--format", c.format, Path("in"), book};
+            if (QByteArray(c.format) == "ics")
+                args.insert(1, "--strict");
+            const ToolResult r = Tool(args);
             EXPECT_EQ(r.exitCode, 1) << c.input.toStdString();
             EXPECT_TRUE(
                 r.err.startsWith(QStringLiteral("%1:%2: ").arg(Path("in")).arg(c.line).toUtf8()))
@@ -252,6 +258,185 @@ TEST_F(BookCalendarTest, DamagedInputsNameTheirLineAndLeaveTheBookAlone) {
         EXPECT_EQ(ReadAll(Path("book.dat")), WorkedExampleBook());
         EXPECT_FALSE(QFile::exists(Path("missing.dat")));
     }
+}
+
+// What the reading forgives: each line it cannot read is left out with its line, each event
+// without a start too, a missing or stray END is mended; only what is no calendar is refused.
+TEST_F(BookCalendarTest, DamagedCalendarsAreReadAsFarAsTheyCanBe) {
+    const QByteArray head = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:x\r\n";
+    const QByteArray tail = "SUMMARY:x\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    const QString noStart = QStringLiteral(":3: warning: an event without DTSTART is left out\n");
+    const QString start = QStringLiteral("DTSTART:20250201T090000\r\n");
+    struct Case {
+        QByteArray input;
+        QString err; // each line after the input's name
+        QByteArray out;
+    } cases[] = {
+        {head + "DTSTART:20250230T090000\r\n" + tail,
+         noStart + ":5: warning: the line is left out: not a calendar date or time: "
+                   "DTSTART:20250230T090000\n",
+         ""},
+        {head + "DTSTART:garbage\r\n" + tail,
+         noStart + ":5: warning: the line is left out: Can't parse as DATE-TIME value in "
+                   "DTSTART property. Removing entire property: garbage\n",
+         ""},
+        {head + start.toLatin1() + "SUMMARY:\xff\xfe\r\n END:VEVENT\r\n",
+         ":6: warning: the line is left out: not UTF-8 text\n"
+         ":7: warning: the file ends before END:VEVENT; taken as closed there\n",
+         "2025-02-01 row 1: 09:00\n"},
+        {head + start.toLatin1() + "END:VTODO\r\n",
+         ":6: warning: the line is left out: END:VEVENT expected\n"
+         ":6: warning: the file ends before END:VEVENT; taken as closed there\n",
+         "2025-02-01 row 1: 09:00\n"},
+        {head + start.toLatin1() + "SUMMARY:x\r\nEND:VEVENT\r\nSTRAY\r\n",
+         ":8: warning: the line is left out: Got a data line, but could not find a property "
+         "name or component begin tag: STRAY\n"
+         ":8: warning: the file ends before END:VCALENDAR; taken as closed there\n",
+         "2025-02-01 row 1: 09:00 x\n"},
+        {head + tail, noStart, ""},
+    };
+    WriteAll(Path("book.dat"), WorkedExampleBook());
+    for (const Case& c : cases) {
+        WriteAll(Path("in.ics"), c.input);
+        const ToolResult r = Tool({"import", "--format", "ics", "--from", "2025-01-01", "--to",
+                                   "2025-12-31", "--dry-run", Path("in.ics"), Path("book.dat")});
+        EXPECT_EQ(r.exitCode, 0) << c.input.toStdString();
+        QString err = c.err;
+        err.replace(QStringLiteral("\n:"), QStringLiteral("\n") + Path("in.ics") + u':');
+        EXPECT_EQ(r.err.toStdString(), (Path("in.ics") + err).toStdString())
+            << c.input.toStdString();
+        EXPECT_EQ(r.out, c.out) << c.input.toStdString();
+    }
+    // What is left is imported for real; what is no calendar is still refused.
+    WriteAll(Path("in.ics"), cases[4].input);
+    ASSERT_EQ(Tool({"import", "--format", "ics", "--from", "2025-02-01", "--to", "2025-02-28",
+                    Path("in.ics"), Path("book.dat")})
+                  .exitCode,
+              0);
+    EXPECT_EQ(Days(Path("book.dat"))["2025-02-01"].rows,
+              (std::map<int, QString>{{1, QStringLiteral("09:00|x|")}}));
+    const QByteArray imported = ReadAll(Path("book.dat"));
+    for (const QByteArray& input : {QByteArray("hello\r\n"), QByteArray(""),
+                                    QByteArray("\r\n\r\nBEGIN:VEVENT\r\nEND:VEVENT\r\n")}) {
+        WriteAll(Path("in.ics"), input);
+        const ToolResult r = Tool({"import", "--format", "ics", Path("in.ics"), Path("book.dat")});
+        EXPECT_EQ(r.exitCode, 1) << input.toStdString();
+        EXPECT_TRUE(r.err.startsWith(Path("in.ics").toUtf8() + ':')) << r.err.toStdString();
+        EXPECT_EQ(ReadAll(Path("book.dat")), imported);
+    }
+}
+
+// Calendars as their programs write them: properties the import never reads, X-LIC-ERROR lines,
+// properties a reader may not know, one value libical cannot read, a reply's event without a
+// start. Each is read; --strict refuses each, as the reading did before it forgave them.
+TEST_F(BookCalendarTest, CalendarsAsTheirProgramsWriteThemAreRead) {
+    struct Case {
+        const char* file;
+        const char8_t* out;
+        const char8_t* warnings; // each line after the file's name
+        int strictLine;
+    } cases[] = {
+        // A bad date in CREATED, which the import never reads.
+        {"google-export.ics", u8"2025-04-15 row 1: 10:00 歯医者\n2025-04-29 row 1: 昭和の日\n",
+         u8"", 23},
+        // libical's own error lines, left in the file by the program that wrote it.
+        {"thunderbird.ics", u8"2025-02-12 row 1: 15:00 部内会議\n", u8"", 23},
+        // Registered and not yet registered properties (RFC 9253's LINK), a new VALUE type.
+        {"confluence.ics", u8"2025-03-07 row 1: 13:00 リリース判定\n", u8"", 17},
+        // RDATE with a UTC mark on a date: only that line goes; the yearly rule stays.
+        {"google-birthdays.ics",
+         u8"2025-12-10 row 1: 鈴木 花子さんの誕生日 鈴木 花子さんの誕生日です\n",
+         u8":13: warning: the line is left out: Can't parse as DATE-TIME value in RDATE "
+         u8"property. Removing entire property: 20131210Z\n",
+         13},
+        // An iTIP reply: its first event has no DTSTART, the other one is imported.
+        {"itip-reply.ics", u8"2025-03-10 row 1: 10:00 承諾: 予算の打ち合わせ\n",
+         u8":5: warning: an event without DTSTART is left out\n", 5},
+    };
+    for (const Case& c : cases) {
+        const QString ics = QStringLiteral(TAVRINO_SOURCE_DIR "/tests/tools/data/") + c.file;
+        const QStringList args = {"import", "--format",   "ics", "--from",        "2025-01-01",
+                                  "--to",   "2025-12-31", ics,   Path("book.dat")};
+        const ToolResult dry = Tool(QStringList(args) << "--dry-run");
+        EXPECT_EQ(dry.exitCode, 0) << c.file << ": " << dry.err.toStdString();
+        EXPECT_EQ(dry.out, U8(c.out)) << c.file;
+        QString warnings = QString::fromUtf8(reinterpret_cast<const char*>(c.warnings));
+        if (!warnings.isEmpty())
+            warnings.prepend(ics);
+        EXPECT_EQ(dry.err.toStdString(), warnings.toStdString()) << c.file;
+
+        const ToolResult strict = Tool(QStringList(args) << "--strict");
+        EXPECT_EQ(strict.exitCode, 1) << c.file;
+        EXPECT_TRUE(
+            strict.err.startsWith(QStringLiteral("%1:%2: ").arg(ics).arg(c.strictLine).toUtf8()))
+            << c.file << ": " << strict.err.toStdString();
+        EXPECT_TRUE(strict.out.isEmpty());
+        EXPECT_FALSE(QFile::exists(Path("book.dat")));
+    }
+}
+
+// An all-day event with only a place or a description, and two events at one time under one
+// title in two rooms: each takes its own row, and a second import adds nothing.
+TEST_F(BookCalendarTest, EveryEventTakesItsRowEvenWithoutATitleOrInAnotherRoom) {
+    const QString data = QStringLiteral(TAVRINO_SOURCE_DIR "/tests/tools/data/");
+    for (const char* file : {"apple-allday.ics", "outlook-rooms.ics"}) {
+        const ToolResult r = Tool({"import", "--format", "ics", "--from", "2025-04-01", "--to",
+                                   "2025-05-31", data + file, Path("book.dat")});
+        ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+        EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+    }
+    std::map<QString, Day> days = Days(Path("book.dat"));
+    using Rows = std::map<int, QString>;
+    EXPECT_EQ(days["2025-04-10"].rows,
+              (Rows{{1, U8(u8"||渋谷区役所")}, {2, U8(u8"||粗大ごみの受付番号 1234")}}));
+    EXPECT_EQ(days["2025-05-12"].rows,
+              (Rows{{1, U8(u8"10:00|会議|会議室A")}, {2, U8(u8"10:00|会議|会議室B")}}));
+    const QByteArray once = ReadAll(Path("book.dat"));
+    for (const char* file : {"apple-allday.ics", "outlook-rooms.ics"}) {
+        const QStringList again = {"import",     "--format",   "ics",
+                                   "--from",     "2025-04-01", "--to",
+                                   "2025-05-31", data + file,  Path("book.dat")};
+        EXPECT_TRUE(Tool(QStringList(again) << "--dry-run").out.isEmpty()) << file;
+        EXPECT_EQ(Tool(again).exitCode, 0);
+    }
+    EXPECT_EQ(ReadAll(Path("book.dat")), once);
+}
+
+// RECURRENCE-ID;RANGE=THISANDFUTURE: the named occurrence and every later one take the
+// override's title, place and length, and move as its start moved (Monday 10:00 to Tuesday
+// 14:00).
+TEST_F(BookCalendarTest, ThisAndFutureChangesTheOccurrenceAndEveryLaterOne) {
+    const ToolResult r =
+        Tool({"import", "--format", "ics", "--from", "2025-03-01", "--to", "2025-04-30",
+              QStringLiteral(TAVRINO_SOURCE_DIR "/tests/tools/data/sabredav-thisandfuture.ics"),
+              Path("book.dat")});
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    QStringList got;
+    for (const auto& [date, day] : Days(Path("book.dat"))) {
+        for (const auto& [row, text] : day.rows)
+            got << date + u' ' + text;
+    }
+    EXPECT_EQ(got, QStringList({U8(u8"2025-03-03 10:00|定例会|"), U8(u8"2025-03-10 10:00|定例会|"),
+                                U8(u8"2025-03-18 14:00|定例会（火曜）|第2会議室"),
+                                U8(u8"2025-03-25 14:00|定例会（火曜）|第2会議室"),
+                                U8(u8"2025-04-01 14:00|定例会（火曜）|第2会議室"),
+                                U8(u8"2025-04-08 14:00|定例会（火曜）|第2会議室")}));
+}
+
+// In Santiago the clock goes from 00:00 to 01:00 on 8 September 2024: an event from 23:00 to
+// 01:00 lasts one hour and still ends on the 8th, and so covers it.
+TEST_F(BookCalendarTest, AnEventOverADaylightSavingJumpCoversTheDayItEndsOn) {
+    const ToolResult r =
+        Tool({"import", "--format", "ics", "--from", "2024-09-01", "--to", "2024-09-30",
+              QStringLiteral(TAVRINO_SOURCE_DIR "/tests/tools/data/zimbra-santiago.ics"),
+              Path("book.dat")},
+             QStringLiteral("America/Santiago"));
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    std::map<QString, Day> days = Days(Path("book.dat"));
+    using Rows = std::map<int, QString>;
+    EXPECT_EQ(days["2024-09-07"].rows, (Rows{{1, U8(u8"23:00|夜間メンテナンス|サーバー室")}}));
+    EXPECT_EQ(days["2024-09-08"].rows, (Rows{{1, U8(u8"00:00|夜間メンテナンス|サーバー室")}}));
+    EXPECT_EQ(days.size(), 2u);
 }
 
 TEST_F(BookCalendarTest, AgendaAndFindReadTheBookAsAPersonDoes) {

@@ -1,15 +1,14 @@
 #include "tools/book/BookImport.h"
 
+#include "calendar/DayPlacement.h"
+#include "calendar/IcalImport.h"
 #include "document/TavrinoDoc.h"
 #include "platform/core/CodePage932.h"
-#include "tools/book/BookIcal.h"
 #include "tools/book/BookIo.h"
 #include "tools/book/BookText.h"
 
 #include <QFileInfo>
-#include <QSet>
 #include <QStringDecoder>
-#include <map>
 #include <vector>
 
 namespace BookImport {
@@ -31,57 +30,13 @@ QString Joined(std::initializer_list<QString> parts) {
 
 // ---- iCalendar ----
 
-// Places one day's occurrences, in time order, into the first free rows; what does not fit goes
-// into the memo. An occurrence already in the day (same time and plan) is skipped.
-void PlaceDay(CTavrinoDoc& doc, const QDate& date, const std::vector<BookIcal::Entry>& entries,
-              QString& out) {
-    doc.SelectDay(DateOf(date));
-    const QString day = date.toString(Qt::ISODate);
-    bool changed = false;
-    const QStringList memoLines = BookText::Lines(doc.GetMemo());
-    QSet<QString> inMemo(memoLines.begin(), memoLines.end());
-    for (const BookIcal::Entry& e : entries) {
-        if (e.time.isEmpty() && e.plan.isEmpty() && e.detail.isEmpty())
-            continue;
-        const QString memoLine = Joined({e.time, e.plan, e.detail});
-        bool present = inMemo.contains(memoLine);
-        for (int r = 0; r < CYoteiDay::kRows && !present; ++r)
-            present = doc.GetTime(r) == e.time && doc.GetPlan(r) == e.plan;
-        if (present)
-            continue;
-        // A free row: no plan, no detail, and no time or the event's hour as 時刻データ writes it.
-        const QString hour = e.time.left(2);
-        int row = -1;
-        for (int r = 0; r < CYoteiDay::kRows && row < 0; ++r) {
-            const QString time = doc.GetTime(r);
-            if (doc.GetPlan(r).isEmpty() && doc.GetDetail(r).isEmpty() &&
-                (time.isEmpty() || (!e.time.isEmpty() && time == hour)))
-                row = r;
-        }
-        if (row >= 0) {
-            doc.SetTime(row, e.time);
-            doc.SetPlan(row, e.plan);
-            doc.SetDetail(row, e.detail);
-            out += QStringLiteral("%1 row %2: %3\n").arg(day).arg(row + 1).arg(memoLine);
-        } else {
-            QString memo = doc.GetMemo();
-            if (!memo.isEmpty() && !memo.endsWith(u'\n') && !memo.endsWith(u'\r'))
-                memo += QStringLiteral("\r\n");
-            doc.SetMemo(memo + memoLine);
-            inMemo.insert(memoLine);
-            out += QStringLiteral("%1 memo: %2\n").arg(day, memoLine);
-        }
-        changed = true;
-    }
-    if (changed)
-        doc.CommitCurrentDay();
-}
-
-bool ImportIcs(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
+// Each day's occurrences go into the day as the book holds it, by the placement rule, and the
+// day is stored when that added anything.
+bool ImportIcs(const Request& rq, CBookModel& book, bool& changed, Outcome& outcome) {
     const QDate today = QDate::currentDate();
     const QDate from = rq.from.isValid() ? rq.from : today.addYears(-1);
     const QDate to = rq.to.isValid() ? rq.to : today.addYears(1);
-    const BookIcal::ReadResult read = BookIcal::Read(rq.input, from, to);
+    const IcalImport::ReadResult read = IcalImport::Read(rq.input, from, to, rq.strict);
     for (const QString& warning : read.warnings)
         outcome.errors << rq.inName + u':' + warning;
     if (!read.ok) {
@@ -89,16 +44,29 @@ bool ImportIcs(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
             << QStringLiteral("%1:%2: %3").arg(rq.inName).arg(read.line).arg(read.problem);
         return false;
     }
-    std::vector<BookIcal::Entry> day;
-    for (std::size_t i = 0; i <= read.entries.size(); ++i) {
-        if (i == read.entries.size() ||
-            (!day.empty() && read.entries[i].date != day.front().date)) {
-            if (!day.empty())
-                PlaceDay(doc, day.front().date, day, outcome.out);
-            day.clear();
+    const std::vector<Occurrence>& all = read.occurrences;
+    for (std::size_t first = 0, next = 0; first < all.size(); first = next) {
+        while (next < all.size() && all[next].date == all[first].date)
+            ++next;
+        const QDate date = all[first].date;
+        const CYoteiDay* stored = book.Find(DateOf(date));
+        CYoteiDay day = stored ? *stored : CYoteiDay();
+        day.m_dayDate = DateOf(date);
+        const std::vector<DayPlacement::Placed> placed =
+            DayPlacement::Place(day, std::vector<Occurrence>(all.begin() + std::ptrdiff_t(first),
+                                                             all.begin() + std::ptrdiff_t(next)));
+        if (placed.empty())
+            continue;
+        const QString dayText = date.toString(Qt::ISODate);
+        for (const DayPlacement::Placed& p : placed) {
+            if (p.row >= 0)
+                outcome.out +=
+                    QStringLiteral("%1 row %2: %3\n").arg(dayText).arg(p.row + 1).arg(p.line);
+            else
+                outcome.out += QStringLiteral("%1 memo: %2\n").arg(dayText, p.line);
         }
-        if (i < read.entries.size())
-            day.push_back(read.entries[i]);
+        book.Commit(day);
+        changed = true;
     }
     return true;
 }
@@ -190,7 +158,7 @@ QString DecodeCsv(const QByteArray& bytes) {
 
 enum class Slot { heading, row, memo };
 
-bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
+bool ImportCsv(const Request& rq, CBookModel& book, bool& changed, Outcome& outcome) {
     std::vector<CsvRecord> records;
     int errorLine = 0;
     QString problem;
@@ -213,11 +181,11 @@ bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
         const QString& time = rec.fields[2];
         const QString& plan = rec.fields[3];
         const QString& detail = rec.fields[4];
-        COleDateTime stored;
-        if (!BookText::ParseDayText(rec.fields[0], stored))
+        COleDateTime parsed;
+        if (!BookText::ParseDayText(rec.fields[0], parsed))
             return fail(rec.line, QStringLiteral("not a date YYYY-MM-DD: %1").arg(rec.fields[0]));
         COleDateTime::Fields f;
-        stored.GetFields(f);
+        parsed.GetFields(f);
         const QDate date(f.year, f.month, f.day);
         Slot slot = Slot::row;
         int row = -1;
@@ -227,12 +195,14 @@ bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
         } else if (rowName == QLatin1String("memo")) {
             slot = Slot::memo;
         } else {
+            // The number is checked before anything is counted from it: -2147483648 less one
+            // is no int.
             bool number = false;
-            row = rowName.toInt(&number) - 1;
-            if (!number || row < 0 || row >= CYoteiDay::kRows ||
-                rowName != QString::number(row + 1))
+            const int n = rowName.toInt(&number);
+            if (!number || n < 1 || n > CYoteiDay::kRows || rowName != QString::number(n))
                 return fail(rec.line,
                             QStringLiteral("not a row (heading, 1 to 10, memo): %1").arg(rowName));
+            row = n - 1;
         }
         if ((slot != Slot::row && !time.isEmpty()) || (slot == Slot::memo && !detail.isEmpty()))
             return fail(rec.line, QStringLiteral("the %1 row has no time%2")
@@ -240,17 +210,19 @@ bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
         if ((rq.from.isValid() && date < rq.from) || (rq.to.isValid() && date > rq.to))
             continue;
 
-        doc.SelectDay(DateOf(date));
+        const CYoteiDay* stored = book.Find(parsed);
+        CYoteiDay day = stored ? *stored : CYoteiDay();
+        day.m_dayDate = parsed;
         QStringList held;
         switch (slot) {
         case Slot::heading:
-            held = {QString(), doc.GetHeading(), doc.GetHeadingDetail()};
+            held = {QString(), day.m_heading, day.m_headingDetail};
             break;
         case Slot::row:
-            held = {doc.GetTime(row), doc.GetPlan(row), doc.GetDetail(row)};
+            held = {day.m_times[row], day.m_plans[row], day.m_details[row]};
             break;
         case Slot::memo:
-            held = {QString(), doc.GetMemo(), QString()};
+            held = {QString(), day.m_dayMemo, QString()};
             break;
         }
         const QStringList wanted = {time, plan, detail};
@@ -268,19 +240,20 @@ bool ImportCsv(const Request& rq, CTavrinoDoc& doc, Outcome& outcome) {
         }
         switch (slot) {
         case Slot::heading:
-            doc.SetHeading(plan);
-            doc.SetHeadingDetail(detail);
+            day.m_heading = plan;
+            day.m_headingDetail = detail;
             break;
         case Slot::row:
-            doc.SetTime(row, time);
-            doc.SetPlan(row, plan);
-            doc.SetDetail(row, detail);
+            day.m_times[row] = time;
+            day.m_plans[row] = plan;
+            day.m_details[row] = detail;
             break;
         case Slot::memo:
-            doc.SetMemo(plan);
+            day.m_dayMemo = plan;
             break;
         }
-        doc.CommitCurrentDay();
+        book.Commit(day);
+        changed = true;
         outcome.out += QStringLiteral("%1: %2\n").arg(where, Joined({time, plan, detail}));
     }
     if (!conflicts.isEmpty()) {
@@ -316,15 +289,18 @@ Outcome Run(const Request& rq) {
         doc.m_days = std::move(book.days);
         read = book.identity;
     }
-    doc.SetModifiedFlag(false);
-    const bool imported = rq.format == QLatin1String("csv") ? ImportCsv(rq, doc, outcome)
-                                                            : ImportIcs(rq, doc, outcome);
+    // The days go into the book model directly; the document only carries it to the save.
+    bool changed = false;
+    const bool imported = rq.format == QLatin1String("csv")
+                              ? ImportCsv(rq, doc.m_days, changed, outcome)
+                              : ImportIcs(rq, doc.m_days, changed, outcome);
     if (!imported) {
         outcome.out.clear();
         return outcome;
     }
-    if (!rq.dryRun && (doc.IsModified() || !exists)) {
-        const BookIo::WriteResult written = BookIo::Write(rq.book, doc.m_days, read, rq.fileSystem);
+    if (!rq.dryRun && (changed || !exists)) {
+        const BookIo::WriteResult written =
+            BookIo::Write(rq.book, doc.m_days.List(), read, rq.fileSystem);
         outcome.errors << written.warnings;
         if (!written.ok) {
             outcome.errors << written.message;

@@ -7,8 +7,8 @@
 
 class FileSystem;
 
-// Other calendars' entries into a book, changed day by day as the planner changes them and
-// written through its save.
+// Other calendars' entries into a book: each day changed in the book model by the planner's
+// commit rule, the book written through the planner's save.
 namespace BookImport {
 
 struct Request {
@@ -21,6 +21,9 @@ struct Request {
     bool dryRun = false;
     // The file-system calls of the write; null for the operating system's (tests fail them).
     FileSystem* fileSystem = nullptr;
+    // iCalendar: fail at the first line that is not whole and valid, rather than leave it out
+    // with a warning.
+    bool strict = false;
 };
 
 struct Outcome {

@@ -69,11 +69,13 @@ Commands:
                          "ｶﾞ" finds "ガ"). --count prints the number of days only,
                          --json the days as dump does. Exit 0 also when nothing
                          matched.
-  import --format ics|csv [--from DATE] [--to DATE] [--dry-run] IN BOOK
+  import --format ics|csv [--from DATE] [--to DATE] [--dry-run] [--strict] IN BOOK
                          Add IN's entries to BOOK (created when missing), written
                          through the planner's own save (see below). --dry-run
                          prints "DATE row N: ..." / "DATE memo: ..." for what
-                         would be added and writes nothing.
+                         would be added and writes nothing. --strict (ics) refuses
+                         a calendar at its first line that is not valid
+                         iCalendar instead of leaving that line out.
   journal FILE           Print a recovery journal (the planner's record of changes
                          not yet saved, kept in recovery/ of its data folder,
                          declined ones in recovery/declined/) as JSON:
@@ -129,14 +131,28 @@ import --format ics: every occurrence of every event goes to each local calendar
   stay. DTEND is exclusive; an event ending at 00:00 does not cover that day.
   Rules are expanded with EXDATE, RDATE and RECURRENCE-ID overrides; cancelled
   events are left out; a rule that cannot be expanded is reported and its first
-  occurrence imported. Each occurrence becomes a row: time HH:MM of its start on
-  that day (00:00 on the days after the first; empty for all-day), plan the
-  SUMMARY, detail the LOCATION and the DESCRIPTION. A day's occurrences go, in
-  time order, each into the first free row: one with no plan, no detail and a
-  time that is empty or the event's hour ("09" takes a 09:30 event). What does
-  not fit goes into the memo, one line per event. An occurrence already in the
-  day (same time and plan, or the same memo line) is skipped, so importing a
-  file again adds nothing.
+  occurrence imported. RECURRENCE-ID;RANGE=THISANDFUTURE changes the occurrence
+  it names and every later one: they take its SUMMARY, LOCATION, DESCRIPTION and
+  length, and their starts move as its start moved. A timed event covers the
+  local days from its start to its end (DTEND's local time). Each occurrence
+  becomes a row: time HH:MM of its start on that day (00:00 on the days after
+  the first; empty for all-day), plan the SUMMARY, detail the LOCATION and the
+  DESCRIPTION. A day's occurrences go, in time order, each into the first free
+  row: one with no plan, no detail and a time that is empty or the event's hour
+  ("09" takes a 09:30 event). What does not fit goes into the memo, one line per
+  event. An occurrence already in the day (a row with the same time, plan and
+  detail, or the same memo line) is skipped, so importing a file again adds
+  nothing.
+  The reading forgives what calendar programs write: a line that cannot be read
+  (a value libical cannot parse, a date that is no calendar date in DTSTART,
+  DTEND, RRULE, RDATE, EXDATE or RECURRENCE-ID, text that is not UTF-8) is left
+  out, an event without DTSTART is left out, and a missing or stray END is
+  mended, each with "IN:LINE: warning: ..." on stderr (exit 0). X- properties
+  (X-LIC-ERROR included), properties and parameters the reader does not know and
+  empty values are ignored without a word. Only a file whose first line is not
+  BEGIN:VCALENDAR is refused. With --strict every such line, any property's date
+  that is no calendar date, and an event without DTSTART refuse the whole file
+  (IN:LINE: what, exit 1), as before the reading forgave them.
 import --format csv: the CSV that export writes, in UTF-8 (with or without a
   byte-order mark) or else code page 932. Each line goes to its date and row. A
   row that already holds a different text is a conflict: the conflicts are
@@ -205,6 +221,7 @@ struct Arguments {
     bool json = false;
     bool count = false;
     bool dryRun = false;
+    bool strict = false;
 };
 
 // Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
@@ -251,6 +268,8 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             parsed.count = true;
         } else if (arg == QLatin1String("--dry-run") && parsed.command == QLatin1String("import")) {
             parsed.dryRun = true;
+        } else if (arg == QLatin1String("--strict") && parsed.command == QLatin1String("import")) {
+            parsed.strict = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -408,6 +427,7 @@ int Import(const Arguments& a) {
     rq.inName = a.files[0];
     rq.book = a.files[1];
     rq.dryRun = a.dryRun;
+    rq.strict = a.strict;
     const BookImport::Outcome outcome = BookImport::Run(rq);
     for (const QString& line : outcome.errors)
         PrintError(line);

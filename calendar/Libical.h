@@ -1,0 +1,24 @@
+#pragma once
+
+#include <libical/ical.h>
+
+#include <QString>
+#include <memory>
+
+// What every use of libical here shares: components that free themselves, and errors that
+// never end the program.
+namespace Libical {
+
+struct ComponentFree {
+    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
+};
+using Component = std::unique_ptr<icalcomponent, ComponentFree>;
+
+// libical aborts on some errors unless told otherwise; a bad file must never end the program.
+// Called before any other use.
+void Quiet();
+
+// A libical string (UTF-8, possibly null) as text.
+QString Text(const char* utf8);
+
+} // namespace Libical
