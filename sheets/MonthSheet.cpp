@@ -95,9 +95,10 @@ void MonthSheet::Fill(const DayList& days) {
                         double(m_first.daysTo(QDate(m_year, m_month, 1)));
     const double to = from + double(m_days.size()) - 1;
     std::vector<bool> taken(m_days.size(), false);
+    // One pass over the book, which need not be in date order.
     const std::size_t count = days.size();
     for (std::size_t i = 0; i < count; ++i) {
-        // Each day lives in an allocation of its own: asking for the dates a few days ahead
+        // Each day lives in an allocation of its own: asking for the dates some days ahead
         // overlaps the waits for memory that dominate a pass over a large book.
         if (i + 32 < count)
             __builtin_prefetch(&days[i + 32]->m_dayDate);
