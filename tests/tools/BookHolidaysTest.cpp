@@ -120,6 +120,8 @@ TEST(BookHolidays, BadYearsAreUsageErrors) {
         EXPECT_TRUE(run.out.isEmpty());
         EXPECT_TRUE(run.err.contains(QStringLiteral("Try 'tavrino-book --help'")));
     }
+    EXPECT_TRUE(Holidays({QStringLiteral("book.dat")})
+                    .err.contains(QStringLiteral("holidays takes no file name")));
     EXPECT_TRUE(
         Holidays({QStringLiteral("--from=1947")})
             .err.contains(QStringLiteral("--from needs a year from 1948 to 2150, not '1947'")));

@@ -495,10 +495,12 @@ int main(int argc, char** argv) {
             // find's first operand is its pattern, not a file.
             if (c.run == Find)
                 return Usage(QStringLiteral("find takes a pattern and a file name"));
+            if (c.files == 0)
+                return Usage(QStringLiteral("%1 takes no file name").arg(a.command));
             return Usage(QStringLiteral("%1 takes %2 file name%3")
                              .arg(a.command)
                              .arg(c.files)
-                             .arg(c.files != 1 ? QStringLiteral("s") : QString()));
+                             .arg(c.files > 1 ? QStringLiteral("s") : QString()));
         }
         if ((a.command == QLatin1String("export") || a.command == QLatin1String("import")) &&
             a.format != QLatin1String("ics") && a.format != QLatin1String("csv"))
