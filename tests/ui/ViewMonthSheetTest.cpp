@@ -261,6 +261,26 @@ TEST_F(MonthSheetTest, DayInTheDayViewStillDoesNothing) {
     EXPECT_EQ(Snapshot(), before);
 }
 
+TEST_F(MonthSheetTest, AWindowResizedUnderTheSheetLaysOutTheDayViewForItsNewSize) {
+    const QSize first = Frame()->size();
+    Frame()->resize(820, 560);
+    QCoreApplication::processEvents();
+    const QRect listAtWide = List()->geometry();
+    const int detailAtWide = List()->GetColumnWidth(2);
+    Frame()->resize(first);
+    QCoreApplication::processEvents();
+    ASSERT_NE(List()->geometry(), listAtWide);
+
+    QTest::mouseClick(Bar()->GetButton(6), Qt::LeftButton);
+    Frame()->resize(820, 560);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Sheet()->geometry(), View()->rect());
+    QTest::keyClick(Sheet(), Qt::Key_Escape);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(List()->geometry(), listAtWide);
+    EXPECT_EQ(List()->GetColumnWidth(2), detailAtWide);
+}
+
 TEST_F(MonthSheetTest, MonthAgainReturnsToTheDayOnShowAndABookOpenedReturnsToTheDayView) {
     QTest::mouseClick(Bar()->GetButton(6), Qt::LeftButton);
     QTest::keyClick(Sheet(), Qt::Key_PageDown);
