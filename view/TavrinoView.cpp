@@ -1,10 +1,15 @@
 #include "view/TavrinoView.h"
 
+#include "document/JapaneseHolidays.h"
 #include "document/TavrinoDoc.h"
 #include "platform/ui/Controls.h"
 #include "platform/ui/DataExchange.h"
 #include "resources/Resource.h"
 #include "resources/Templates.h"
+#include "sheets/MonthSheet.h"
+#include "view/MonthSheetView.h"
+
+#include <QApplication>
 
 #include <QScrollBar>
 #include <algorithm>
@@ -54,6 +59,11 @@ CTavrinoView::CTavrinoView()
     OnCommand(ID_DATA_STANDARD, [this] { OnStandardData(); });
     OnCommand(ID_VIEW_DAY, [this] { OnViewDay(); });
     OnCommand(ID_VIEW_MONTH, [this] { OnViewMonth(); });
+
+    picker->SetDayColours(MonthSheet::HolidayColour(), MonthSheet::SaturdayColour());
+    m_monthSheet = new CMonthSheetView(this);
+    connect(m_monthSheet, &CMonthSheetView::dayOpened, this, &CTavrinoView::OpenDay);
+    connect(m_monthSheet, &CMonthSheetView::closeRequested, this, &CTavrinoView::ShowDayView);
 }
 
 CTavrinoView::~CTavrinoView() = default;
@@ -72,6 +82,8 @@ void CTavrinoView::DoDataExchange(CDataExchange* pDX) {
 }
 
 void CTavrinoView::OnInitialUpdate() {
+    // A new or opened book starts on the day view, as the program does.
+    ShowDayView();
     CFormView::OnInitialUpdate();
     OnSize(0, width(), height());
 
@@ -197,6 +209,9 @@ void CTavrinoView::MarkShownDays() {
     if (!m_datePicker || !GetDocument())
         return;
     m_datePicker->ClearDayMarks();
+    for (const JapaneseHolidays::Holiday& holiday :
+         JapaneseHolidays::Between(m_datePicker->FirstShownDay(), m_datePicker->LastShownDay()))
+        m_datePicker->SetHoliday(holiday.date, true);
     const auto marked = GetDocument()->DaysWithText(FromQDate(m_datePicker->FirstShownDay()),
                                                     FromQDate(m_datePicker->LastShownDay()));
     for (const COleDateTime& day : marked)
@@ -237,6 +252,64 @@ void CTavrinoView::OnMemoChange() {
     StoreDay();
 }
 
-void CTavrinoView::OnViewDay() {}
+void CTavrinoView::OnViewDay() {
+    // On the day view there is nothing to return from.
+    ShowDayView();
+}
 
-void CTavrinoView::OnViewMonth() {}
+void CTavrinoView::OnViewMonth() {
+    ShowMonthSheet();
+}
+
+bool CTavrinoView::IsMonthSheetShown() const {
+    return m_monthSheet && !m_monthSheet->isHidden();
+}
+
+bool CTavrinoView::OnCmdMsg(int nID, bool execute) {
+    // The sheet hides the list: its row and fill-in commands would act on a day not in sight.
+    if (IsMonthSheetShown() &&
+        (nID == ID_ROW_EDIT || nID == ID_ROW_INSERT || nID == ID_ROW_DELETE ||
+         nID == ID_DATA_STANDARD || nID == ID_DATA_TIME))
+        return false;
+    return CFormView::OnCmdMsg(nID, execute);
+}
+
+void CTavrinoView::ShowMonthSheet() {
+    QDate shown = ToQDate(GetDocument()->GetCurrentDay().m_dayDate);
+    if (!shown.isValid())
+        shown = QDate::currentDate();
+    if (!IsMonthSheetShown()) {
+        QWidget* focus = QApplication::focusWidget();
+        m_focusBeforeSheet = focus && isAncestorOf(focus) ? focus : nullptr;
+    }
+    // Drawn from the book as it is now: what the day view changed shows.
+    m_monthSheet->ShowMonth(GetDocument(), shown);
+    for (QWidget* control :
+         {GetDlgItem(IDC_DATETIMEPICKER), GetDlgItem(IDC_LIST), GetDlgItem(IDC_MEMO)})
+        control->hide();
+    m_monthSheet->show();
+    m_monthSheet->raise();
+    m_monthSheet->setFocus();
+    NotifyCommandStateChanged();
+}
+
+void CTavrinoView::ShowDayView() {
+    if (!IsMonthSheetShown())
+        return;
+    for (QWidget* control :
+         {GetDlgItem(IDC_DATETIMEPICKER), GetDlgItem(IDC_LIST), GetDlgItem(IDC_MEMO)})
+        control->show();
+    m_monthSheet->hide();
+    QWidget* focus = m_focusBeforeSheet ? m_focusBeforeSheet.data() : GetDlgItem(IDC_LIST);
+    m_focusBeforeSheet = nullptr;
+    focus->setFocus();
+    NotifyCommandStateChanged();
+}
+
+void CTavrinoView::OpenDay(const QDate& date) {
+    // As a date picked in the picker: the day becomes the working day and shows.
+    m_date = COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
+    GetDocument()->SelectDay(m_date);
+    ShowDay();
+    ShowDayView();
+}

@@ -3,9 +3,12 @@
 #include "platform/core/OleDateTime.h"
 #include "platform/ui/View.h"
 
+#include <QPointer>
+
 class CDateTimeCtrl;
 class CEdit;
 class CListCtrl;
+class CMonthSheetView;
 class CTavrinoDoc;
 
 // The program's only view: the date picker, the day list (the heading row and the ten rows)
@@ -47,6 +50,11 @@ public:
     void OnViewDay();
     void OnViewMonth();
 
+    // While the month sheet is shown, the commands that act on the list are not handled.
+    bool OnCmdMsg(int nID, bool execute) override;
+    bool IsMonthSheetShown() const;
+    CMonthSheetView* GetMonthSheet() const { return m_monthSheet; }
+
     COleDateTime m_date;
     CListCtrl* m_listCtrl = nullptr;
     CEdit* m_memoEdit = nullptr;
@@ -68,4 +76,13 @@ private:
     // into the document.
     void EndRowCommand();
     QString PushedOffRowLine(int item) const;
+
+    // The month sheet in place of the form's controls, and back; a day opened on the sheet
+    // becomes the day on show.
+    void ShowMonthSheet();
+    void ShowDayView();
+    void OpenDay(const QDate& date);
+
+    CMonthSheetView* m_monthSheet = nullptr;
+    QPointer<QWidget> m_focusBeforeSheet;
 };

@@ -19,6 +19,12 @@ public:
 protected:
     // One message-map entry: the command and its handler.
     void OnCommand(int nID, std::function<void()> handler);
+    // Tells the observer that the commands this target handles changed, as an override of
+    // OnCmdMsg may refuse some while the target is in another state.
+    void NotifyCommandStateChanged() const {
+        if (m_observer)
+            m_observer();
+    }
 
 private:
     std::unordered_map<int, std::function<void()>> m_commandMap;

@@ -82,6 +82,12 @@ QString LoadString(int id) {
     case IDP_BOOK_CHANGED_SINCE_READ:
         return QStringLiteral(
             "%1 は読み込んだ後に他のプログラムによって変更されたため、書き込みませんでした。");
+    case IDS_MONTH_SHEET_TITLE:
+        return QStringLiteral("%1年%2月");
+    case IDS_MONTH_SHEET_WEEKDAYS:
+        return QStringLiteral("日月火水木金土");
+    case IDS_MONTH_SHEET_MORE_ROWS:
+        return QStringLiteral("…%1");
     default:
         return QString();
     }

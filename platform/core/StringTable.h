@@ -44,6 +44,10 @@ enum StringId : int {
     IDP_ROLLBACK_FAILED_NO_BACKUP = 61813, // ... and there is no backup
     IDP_BOOK_IN_USE = 61814,               // another planner (or the book tool) has the book open
     IDP_BOOK_CHANGED_SINCE_READ = 61815,   // the book tool's book was changed while it worked
+    // The month sheet.
+    IDS_MONTH_SHEET_TITLE = 61880,     // the year and the month
+    IDS_MONTH_SHEET_WEEKDAYS = 61881,  // the weekdays' letters from Sunday
+    IDS_MONTH_SHEET_MORE_ROWS = 61882, // a cell's rows left out, and how many
 };
 
 // The text of a string-table entry; an empty string for an unknown identifier.

@@ -172,15 +172,49 @@ CDateTimeCtrl::CDateTimeCtrl(QWidget* parent, bool alignPopupRight)
 }
 
 void CDateTimeCtrl::SetDayMarked(const QDate& day, bool marked) {
-    QTextCharFormat format;
     if (marked)
+        m_markedDays.insert(day);
+    else
+        m_markedDays.remove(day);
+    ApplyDayFormat(day);
+}
+
+void CDateTimeCtrl::SetHoliday(const QDate& day, bool holiday) {
+    if (holiday)
+        m_holidays.insert(day);
+    else
+        m_holidays.remove(day);
+    ApplyDayFormat(day);
+}
+
+void CDateTimeCtrl::ApplyDayFormat(const QDate& day) {
+    // Both marks are kept apart and the day's format made of both, so that marking or unmarking
+    // a day with text leaves a holiday red.
+    QTextCharFormat format;
+    if (m_markedDays.contains(day))
         format.setFontWeight(QFont::Bold);
+    if (m_holidays.contains(day))
+        format.setForeground(m_holidayColour);
     // An empty format removes the date's own, so an unmarked day looks like any other.
     calendarWidget()->setDateTextFormat(day, format);
 }
 
 void CDateTimeCtrl::ClearDayMarks() {
+    m_markedDays.clear();
+    m_holidays.clear();
     calendarWidget()->setDateTextFormat(QDate(), QTextCharFormat());
+}
+
+void CDateTimeCtrl::SetDayColours(const QColor& sundayAndHolidays, const QColor& saturday) {
+    m_holidayColour = sundayAndHolidays;
+    QTextCharFormat sunday;
+    sunday.setForeground(sundayAndHolidays);
+    calendarWidget()->setWeekdayTextFormat(Qt::Sunday, sunday);
+    QTextCharFormat saturdayFormat;
+    saturdayFormat.setForeground(saturday);
+    calendarWidget()->setWeekdayTextFormat(Qt::Saturday, saturdayFormat);
+    for (const QDate& day : std::as_const(m_holidays))
+        ApplyDayFormat(day);
 }
 
 QDate CDateTimeCtrl::FirstShownDay() const {

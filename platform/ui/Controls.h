@@ -5,6 +5,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QSet>
 #include <QTableWidget>
 #include <QTime>
 
@@ -64,7 +65,12 @@ public:
 
     // Days shown in bold in the calendar: the month at a glance.
     void SetDayMarked(const QDate& day, bool marked);
+    // Holidays shown in the colour of Sundays; a marked holiday keeps both.
+    void SetHoliday(const QDate& day, bool holiday);
+    // Clears both kinds of marks.
     void ClearDayMarks();
+    // The colours of Sundays and holidays, and of Saturdays.
+    void SetDayColours(const QColor& sundayAndHolidays, const QColor& saturday);
     // The first and last day the calendar's month page can show, neighbouring months included.
     QDate FirstShownDay() const;
     QDate LastShownDay() const;
@@ -83,8 +89,13 @@ protected:
     bool focusNextPrevChild(bool next) override;
 
 private:
+    void ApplyDayFormat(const QDate& day);
+
     QTime m_timeOfDay;
     bool m_alignPopupRight;
+    QSet<QDate> m_markedDays;
+    QSet<QDate> m_holidays;
+    QColor m_holidayColour = Qt::red;
 };
 
 // Multi-line edit. Line breaks read back as CR LF, as the platform's edit gives them; a text that

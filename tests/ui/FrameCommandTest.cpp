@@ -204,13 +204,18 @@ TEST_F(FrameTest, ImageButtonsCommandsSizesAndStates) {
     EXPECT_GT(asked, 0);
     bar->SetRouter([this](int id, bool execute) { return frame->OnCmdMsg(id, execute); });
 
-    // 日 and 月 do nothing.
+    // 日 does nothing on the day view; 月 shows the month sheet and 日 returns from it, with the
+    // book and the day as they were.
     WriteBook(m_profile.File(QStringLiteral("b.dat")), july7, QStringLiteral("会議"));
     ASSERT_NE(m_app->OpenDocumentFile(m_profile.File(QStringLiteral("b.dat"))), nullptr);
     const QString listBefore = ListText();
     const QString memoBefore = memo->GetWindowText();
     QTest::mouseClick(bar->GetButton(5), Qt::LeftButton);
+    EXPECT_FALSE(memo->isHidden());
     QTest::mouseClick(bar->GetButton(6), Qt::LeftButton);
+    EXPECT_TRUE(memo->isHidden());
+    QTest::mouseClick(bar->GetButton(5), Qt::LeftButton);
+    EXPECT_FALSE(memo->isHidden());
     EXPECT_FALSE(doc->IsModified());
     EXPECT_EQ(ListText(), listBefore);
     EXPECT_EQ(memo->GetWindowText(), memoBefore);

@@ -1,10 +1,11 @@
-// The month at a glance: days holding text are bold in the date picker's calendar, and the
-// marks follow the book as it changes.
+// The month at a glance: days holding text are bold in the date picker's calendar, holidays and
+// Sundays red and Saturdays blue, and the marks follow the book as it changes.
 
 #include "UiTestSupport.h"
 
 #include "document/TavrinoDoc.h"
 #include "platform/ui/Controls.h"
+#include "sheets/MonthSheet.h"
 #include "view/TavrinoView.h"
 
 #include <QCalendarWidget>
@@ -85,6 +86,54 @@ TEST_F(CalendarMarksTest, DaysWithTextAreBoldAndFollowTheBook) {
     QTest::keyClick(Memo(), Qt::Key_Backspace);
     EXPECT_FALSE(Bold(2009, 7, 12));
     EXPECT_TRUE(Calendar()->dateTextFormat(QDate(2009, 7, 12)).properties().isEmpty());
+}
+
+TEST_F(CalendarMarksTest, HolidaysAreRedAndStayRedWhenTheyHoldText) {
+    const QString path = m_profile.File(QStringLiteral("book.dat"));
+    {
+        CTavrinoDoc book;
+        book.m_days.push_back(DayWith(Day(2019, 5, 4), QStringLiteral("買い物")));
+        ASSERT_TRUE(book.OnSaveDocument(path));
+    }
+    m_profile.Remember(path);
+    StartApp();
+    CDateTimeCtrl* picker = View()->m_datePicker;
+    picker->setFocus();
+    picker->setDate(QDate(2019, 5, 2));
+    ASSERT_EQ(Calendar()->monthShown(), 5);
+    const QColor red = MonthSheet::HolidayColour();
+    const QColor blue = MonthSheet::SaturdayColour();
+    const auto colour = [&](int month, int day) {
+        return Calendar()->dateTextFormat(QDate(2019, month, day)).foreground().color();
+    };
+    EXPECT_EQ(Calendar()->weekdayTextFormat(Qt::Sunday).foreground().color(), red);
+    EXPECT_EQ(Calendar()->weekdayTextFormat(Qt::Saturday).foreground().color(), blue);
+    EXPECT_EQ(Calendar()->weekdayTextFormat(Qt::Monday).foreground().style(), Qt::NoBrush);
+    // The ten days off, 29 April (on the page as a neighbouring day) to 6 May.
+    for (const QDate& day : {QDate(2019, 4, 29), QDate(2019, 4, 30), QDate(2019, 5, 1),
+                             QDate(2019, 5, 2), QDate(2019, 5, 6)})
+        EXPECT_EQ(colour(day.month(), day.day()), red) << day.toString().toStdString();
+    EXPECT_FALSE(
+        Calendar()->dateTextFormat(QDate(2019, 5, 7)).hasProperty(QTextFormat::ForegroundBrush));
+    // A Saturday holiday with text: red (not the Saturday's blue) and bold.
+    EXPECT_EQ(colour(5, 4), red);
+    EXPECT_TRUE(Bold(2019, 5, 4));
+
+    // Text typed on a holiday makes it bold and keeps it red; so does deleting the text again.
+    Memo()->setFocus();
+    TypeText(Memo(), QStringLiteral("x"));
+    EXPECT_TRUE(Bold(2019, 5, 2));
+    EXPECT_EQ(colour(5, 2), red);
+    QTest::keyClick(Memo(), Qt::Key_Backspace);
+    EXPECT_FALSE(Bold(2019, 5, 2));
+    EXPECT_EQ(colour(5, 2), red);
+
+    // Turning the page marks the next month's holidays.
+    picker->setDate(QDate(2019, 7, 1));
+    ASSERT_EQ(Calendar()->monthShown(), 7);
+    EXPECT_EQ(colour(7, 15), red); // 海の日
+    EXPECT_FALSE(
+        Calendar()->dateTextFormat(QDate(2019, 5, 3)).hasProperty(QTextFormat::ForegroundBrush));
 }
 
 } // namespace

@@ -214,7 +214,7 @@ TEST_F(ViewNavigationTest, SelectionStaysOnTheSameItemsAcrossDays) {
     EXPECT_EQ(View()->GetSelectedRow(), 2);
 }
 
-TEST_F(ViewNavigationTest, ViewDayAndViewMonthChangeNothing) {
+TEST_F(ViewNavigationTest, ViewDayAndAVisitToTheMonthChangeNothing) {
     StoreInBook(m_today, QStringLiteral("予定"), QStringLiteral("メモ"));
     View()->ShowDay();
     const QRect cell = List()->visualRect(List()->model()->index(1, 0));
@@ -230,11 +230,13 @@ TEST_F(ViewNavigationTest, ViewDayAndViewMonthChangeNothing) {
         return state;
     };
     const QStringList before = snapshot();
-    for (int command : {ID_VIEW_DAY, ID_VIEW_MONTH}) {
+    // 日 on the day view changes nothing; 月 and then 日 leave the day as it was.
+    for (int command : {ID_VIEW_DAY, ID_VIEW_MONTH, ID_VIEW_DAY}) {
         EXPECT_TRUE(Frame()->OnCmdMsg(command, false)) << command;
         EXPECT_TRUE(Frame()->OnCmdMsg(command, true)) << command;
         EXPECT_EQ(snapshot(), before) << command;
     }
+    EXPECT_FALSE(View()->IsMonthSheetShown());
 }
 
 TEST_F(ViewNavigationTest, OpeningABookShowsItsToday) {

@@ -5,6 +5,7 @@
 #include "tools/book/BookAgenda.h"
 #include "tools/book/BookCheck.h"
 #include "tools/book/BookExport.h"
+#include "tools/book/BookHolidays.h"
 #include "tools/book/BookIcal.h"
 #include "tools/book/BookImport.h"
 #include "tools/book/BookIo.h"
@@ -85,6 +86,16 @@ Commands:
                          typed, in the dump form. A torn or damaged tail is
                          reported on stderr with the number of whole records;
                          the whole records are still printed (exit 0).
+  holidays [--from YYYY] [--to YYYY]
+                         Print the holidays of Japan of the years from..to
+                         (default: this year; --to defaults to --from) as
+                         "YYYY-MM-DD<TAB>name", one a line: the national holidays,
+                         休日 for substitute and citizens' holidays, and the days
+                         of the imperial ceremonies. Years 1948 (from 20 July,
+                         when the law came into force) to 2150. Up to 2027 the
+                         dates are those of the government's list; from 2028 on
+                         they are a forecast by the rules in force today, with
+                         the equinox days by the astronomical formula.
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -232,7 +243,8 @@ QString* ValueTarget(Arguments& parsed, const QString& arg) {
     if (name == QLatin1String("--format") &&
         (c == QLatin1String("export") || c == QLatin1String("import")))
         return &parsed.format;
-    if (c != QLatin1String("agenda") && c != QLatin1String("import"))
+    if (c != QLatin1String("agenda") && c != QLatin1String("import") &&
+        c != QLatin1String("holidays"))
         return nullptr;
     if (name == QLatin1String("--from"))
         return &parsed.from;
@@ -450,6 +462,24 @@ int Journal(const Arguments& a) {
     return printed;
 }
 
+int Holidays(const Arguments& a) {
+    int from = QDate::currentDate().year();
+    if (!a.from.isNull()) {
+        if (const QString problem = BookHolidays::ParseYear(QStringLiteral("--from"), a.from, from);
+            !problem.isEmpty())
+            return Usage(problem);
+    }
+    int to = from;
+    if (!a.to.isNull()) {
+        if (const QString problem = BookHolidays::ParseYear(QStringLiteral("--to"), a.to, to);
+            !problem.isEmpty())
+            return Usage(problem);
+    }
+    if (to < from)
+        return Usage(QStringLiteral("--to is before --from"));
+    return Print(BookHolidays::Text(from, to));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -475,8 +505,9 @@ int main(int argc, char** argv) {
         int (*run)(const Arguments&);
     };
     static const Command commands[] = {
-        {"dump", 1, Dump},     {"build", 2, Build}, {"check", 1, Check},   {"export", 1, Export},
-        {"agenda", 1, Agenda}, {"find", 2, Find},   {"import", 2, Import}, {"journal", 1, Journal}};
+        {"dump", 1, Dump},     {"build", 2, Build},     {"check", 1, Check},
+        {"export", 1, Export}, {"agenda", 1, Agenda},   {"find", 2, Find},
+        {"import", 2, Import}, {"journal", 1, Journal}, {"holidays", 0, Holidays}};
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
@@ -484,6 +515,8 @@ int main(int argc, char** argv) {
             // find's first operand is its pattern, not a file.
             if (c.run == Find)
                 return Usage(QStringLiteral("find takes a pattern and a file name"));
+            if (c.files == 0)
+                return Usage(QStringLiteral("%1 takes no file name").arg(a.command));
             return Usage(QStringLiteral("%1 takes %2 file name%3")
                              .arg(a.command)
                              .arg(c.files)
