@@ -67,17 +67,20 @@ DayList Copies(const DayList& days, const QDate& from, const QDate& to) {
     return copies;
 }
 
+// The books as the planner holds them: in the book model, with its date index.
 struct Books {
-    DayList century;
-    DayList month; // the century's days on the month's grid
-    DayList oneDay;
+    CBookModel century;
+    CBookModel month; // the century's days on the month's grid
+    CBookModel oneDay;
     Books() {
-        FillCentury(century);
+        DayList all;
+        FillCentury(all);
         const MonthSheet grid(kMonth);
-        month = Copies(century, grid.FirstDay(), grid.LastDay());
-        oneDay = Copies(century, kMonth.addDays(14), kMonth.addDays(14));
+        month = Copies(all, grid.FirstDay(), grid.LastDay());
+        oneDay = Copies(all, kMonth.addDays(14), kMonth.addDays(14));
+        century = std::move(all);
     }
-    const DayList& Get(int which) const {
+    const CBookModel& Get(int which) const {
         return which == 0 ? oneDay : which == 1 ? century : month;
     }
 };
@@ -90,7 +93,7 @@ Books& TheBooks() {
 const char* const kLabels[] = {"one day", "century", "month only"};
 
 void BM_MonthSheet(benchmark::State& state) {
-    const DayList& book = TheBooks().Get(int(state.range(0)));
+    const CBookModel& book = TheBooks().Get(int(state.range(0)));
     QImage image(480, 536, QImage::Format_ARGB32_Premultiplied);
     const QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     for (auto _ : state) {
@@ -109,7 +112,7 @@ BENCHMARK(BM_MonthSheet)->DenseRange(0, 2)->Unit(benchmark::kMicrosecond);
 // A month that neither book reaches (the century ends with 2099): the same empty sheet drawn,
 // so what differs is the pass over the book alone.
 void BM_EmptyMonth(benchmark::State& state) {
-    const DayList& book = TheBooks().Get(int(state.range(0)));
+    const CBookModel& book = TheBooks().Get(int(state.range(0)));
     QImage image(480, 536, QImage::Format_ARGB32_Premultiplied);
     const QFont font(QStringLiteral("Noto Sans CJK JP"), 9);
     const QDate month(2100, 3, 15);
@@ -126,7 +129,7 @@ BENCHMARK(BM_EmptyMonth)->DenseRange(0, 1)->Unit(benchmark::kMicrosecond);
 
 // Reading the month's days alone: the part that could grow with the book.
 void BM_MonthFill(benchmark::State& state) {
-    const DayList& book = TheBooks().Get(int(state.range(0)));
+    const CBookModel& book = TheBooks().Get(int(state.range(0)));
     MonthSheet sheet(kMonth);
     for (auto _ : state) {
         sheet.Fill(book);

@@ -82,7 +82,7 @@ MonthSheet::MonthSheet(const QDate& date) {
         m_days[std::size_t(i)].date = m_first.addDays(i);
 }
 
-void MonthSheet::Fill(const DayList& days) {
+double MonthSheet::Clear() {
     for (Day& day : m_days) {
         day.holiday.clear();
         day.heading.clear();
@@ -91,44 +91,67 @@ void MonthSheet::Fill(const DayList& days) {
     }
     // Counted from the month's first day: the grid's first may lie before the first date a count
     // can name (1 January 100).
-    const double from = COleDateTime(m_year, m_month, 1, 0, 0, 0).m_dt -
-                        double(m_first.daysTo(QDate(m_year, m_month, 1)));
+    return COleDateTime(m_year, m_month, 1, 0, 0, 0).m_dt -
+           double(m_first.daysTo(QDate(m_year, m_month, 1)));
+}
+
+void MonthSheet::Fill(const DayList& days) {
+    const double from = Clear();
     const double to = from + double(m_days.size()) - 1;
     std::vector<bool> taken(m_days.size(), false);
-    // One pass over the book, which need not be in date order.
+    // One pass over a list of days, which need not be in date order.
     const std::size_t count = days.size();
     for (std::size_t i = 0; i < count; ++i) {
         // Each day lives in an allocation of its own: asking for the dates some days ahead
         // overlaps the waits for memory that dominate a pass over a large book.
         if (i + 32 < count)
             __builtin_prefetch(&days[i + 32]->m_dayDate);
-        const CYoteiDay* stored = days[i].get();
-        const COleDateTime& date = stored->m_dayDate;
+        const COleDateTime& date = days[i]->m_dayDate;
         // The raw count is within a day of its calendar day, also before 1900 where the
         // fraction counts the other way: a cheap test keeps the exact one for the few near.
         if (date.m_status != COleDateTime::valid || !(date.m_dt >= from - 2 && date.m_dt <= to + 2))
             continue;
-        const double day = date.DatePart().m_dt;
-        if (!(day >= from && day <= to))
-            continue;
-        const auto index = std::size_t(day - from);
-        // The planner shows the first record of a date held twice.
-        if (taken[index])
-            continue;
-        taken[index] = true;
-        Day& cell = m_days[index];
-        cell.hasText = stored->HasText();
-        cell.heading = OneLine(stored->GetHeading());
-        for (int r = 0; r < CYoteiDay::kRows; ++r) {
-            const QString& plan = stored->m_plans[std::size_t(r)];
-            const QString& detail = stored->m_details[std::size_t(r)];
-            // A time alone is a label of the timetable, not something to do.
-            if (plan.isEmpty() && detail.isEmpty())
-                continue;
-            cell.rows.push_back({OneLine(stored->m_times[std::size_t(r)]),
-                                 OneLine(plan.isEmpty() ? detail : plan)});
-        }
+        Take(*days[i], from, taken);
     }
+    AddHolidays();
+}
+
+void MonthSheet::Fill(const CBookModel& book) {
+    const double from = Clear();
+    const double to = from + double(m_days.size()) - 1;
+    std::vector<bool> taken(m_days.size(), false);
+    // The book's date index gives the grid's records alone, in date order and, within one day,
+    // in the list's order: as fast on a century as on a book of one day.
+    for (const std::size_t i : book.PositionsBetween(COleDateTime(from), COleDateTime(to)))
+        Take(*book[i], from, taken);
+    AddHolidays();
+}
+
+void MonthSheet::Take(const CYoteiDay& stored, double from, std::vector<bool>& taken) {
+    const double day = stored.m_dayDate.DatePart().m_dt;
+    const double to = from + double(m_days.size()) - 1;
+    if (!(day >= from && day <= to))
+        return;
+    const auto index = std::size_t(day - from);
+    // The planner shows the first record of a date held twice.
+    if (taken[index])
+        return;
+    taken[index] = true;
+    Day& cell = m_days[index];
+    cell.hasText = stored.HasText();
+    cell.heading = OneLine(stored.GetHeading());
+    for (int r = 0; r < CYoteiDay::kRows; ++r) {
+        const QString& plan = stored.m_plans[std::size_t(r)];
+        const QString& detail = stored.m_details[std::size_t(r)];
+        // A time alone is a label of the timetable, not something to do.
+        if (plan.isEmpty() && detail.isEmpty())
+            continue;
+        cell.rows.push_back(
+            {OneLine(stored.m_times[std::size_t(r)]), OneLine(plan.isEmpty() ? detail : plan)});
+    }
+}
+
+void MonthSheet::AddHolidays() {
     for (JapaneseHolidays::Holiday& h : JapaneseHolidays::Between(m_first, LastDay()))
         m_days[std::size_t(m_first.daysTo(h.date))].holiday = std::move(h.name);
 }

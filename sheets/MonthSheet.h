@@ -1,6 +1,7 @@
 #pragma once
 
 #include "document/BookFile.h"
+#include "document/BookModel.h"
 
 #include <QColor>
 #include <QDate>
@@ -39,8 +40,10 @@ public:
     // The month holding date, empty; invalid dates give the month of today.
     explicit MonthSheet(const QDate& date = QDate());
 
-    // Takes the days of the grid from the book: for each date the record the planner shows (the
-    // first of that calendar day), found in one pass, and the holidays of those days.
+    // Takes the days of the grid from the book: for each date the first record of that calendar
+    // day, and the holidays of those days. From a book model through its date index; from a
+    // plain list of days in one pass over it.
+    void Fill(const CBookModel& book);
     void Fill(const DayList& days);
 
     int Year() const { return m_year; }
@@ -80,6 +83,11 @@ private:
     struct Layout;
     Layout Measure(const QRectF& rect, const QFont& font, QPaintDevice* device) const;
     void DrawDay(QPainter& painter, const Layout& layout, const Day& day, const QRectF& cell) const;
+    // Empties the grid; the day count of its first day.
+    double Clear();
+    // A record of the book into its cell, unless the cell has its first record already.
+    void Take(const CYoteiDay& stored, double from, std::vector<bool>& taken);
+    void AddHolidays();
 
     int m_year;
     int m_month;

@@ -37,7 +37,7 @@ void CMonthSheetView::ShowMonth(const CTavrinoDoc* doc, const QDate& date) {
     m_doc = doc;
     m_sheet = MonthSheet(date);
     if (m_doc)
-        m_sheet.Fill(m_doc->GetDays());
+        m_sheet.Fill(m_doc->m_days);
     m_selected = QDate();
     m_pressDate = QDate();
     Select(date);
@@ -50,7 +50,7 @@ void CMonthSheetView::Select(const QDate& date) {
     if (day.year() != m_sheet.Year() || day.month() != m_sheet.Month()) {
         m_sheet = MonthSheet(day);
         if (m_doc)
-            m_sheet.Fill(m_doc->GetDays());
+            m_sheet.Fill(m_doc->m_days);
     }
     m_selected = day;
     m_sheet.SetSelected(day);

@@ -179,6 +179,26 @@ TEST(MonthSheet, WholeWeeksFromSunday) {
     EXPECT_EQ(august.DayOf(QDate(2026, 9, 5))->date, QDate(2026, 9, 5));
 }
 
+// Through the book model's date index, the sheet takes exactly what the pass over the list
+// takes: the first record of each day, dates held twice and dates with a time of day included.
+TEST(MonthSheet, TheDateIndexGivesWhatThePassGives) {
+    for (const QDate month : {QDate(2019, 5, 1), QDate(2019, 4, 1), QDate(2019, 6, 1)}) {
+        MonthSheet pass(month);
+        pass.Fill(MayBook());
+        CBookModel book;
+        book = MayBook();
+        MonthSheet indexed(month);
+        indexed.Fill(book);
+        for (QDate d = pass.FirstDay(); d <= pass.LastDay(); d = d.addDays(1)) {
+            SCOPED_TRACE(d.toString(Qt::ISODate).toStdString());
+            EXPECT_EQ(indexed.DayOf(d)->hasText, pass.DayOf(d)->hasText);
+            EXPECT_EQ(indexed.DayOf(d)->heading, pass.DayOf(d)->heading);
+            EXPECT_EQ(Plans(indexed.DayOf(d)), Plans(pass.DayOf(d)));
+            EXPECT_EQ(indexed.DayOf(d)->holiday, pass.DayOf(d)->holiday);
+        }
+    }
+}
+
 TEST(MonthSheet, TakesTheDaysThePlannerShowsAndTheHolidays) {
     MonthSheet sheet(QDate(2019, 5, 1));
     sheet.Fill(MayBook());
