@@ -94,8 +94,44 @@ void CTavrinoDoc::CommitDay(const CYoteiDay& day) {
     Store(std::make_unique<CYoteiDay>(day));
 }
 
+namespace {
+// The same texts: what a user, a phone and the file see of a day. A day not held is empty.
+bool SameTexts(const CYoteiDay* a, const CYoteiDay* b) {
+    static const CYoteiDay empty;
+    const CYoteiDay& x = a ? *a : empty;
+    const CYoteiDay& y = b ? *b : empty;
+    return x.m_heading == y.m_heading && x.m_headingDetail == y.m_headingDetail &&
+           x.m_times == y.m_times && x.m_plans == y.m_plans && x.m_details == y.m_details &&
+           x.m_dayMemo == y.m_dayMemo;
+}
+} // namespace
+
+bool CTavrinoDoc::IsDayUnsaved(const COleDateTime& date) const {
+    const COleDateTime day = date.DatePart();
+    const auto saved = m_savedVersions.find(day.m_dt);
+    if (day.m_status != COleDateTime::valid || saved == m_savedVersions.end())
+        return false;
+    return !SameTexts(m_days.Find(day), saved->second ? &*saved->second : nullptr);
+}
+
+std::vector<COleDateTime> CTavrinoDoc::UnsavedDays() const {
+    std::vector<COleDateTime> days;
+    for (const auto& [count, version] : m_savedVersions) {
+        const COleDateTime day(count);
+        if (!SameTexts(m_days.Find(day), version ? &*version : nullptr))
+            days.push_back(day);
+    }
+    return days;
+}
+
 void CTavrinoDoc::Store(std::unique_ptr<CYoteiDay> day) {
     const CYoteiDay& stored = *day;
+    // The first change of a day since the file was read or saved keeps what the file holds.
+    const COleDateTime date = day->m_dayDate.DatePart();
+    if (date.m_status == COleDateTime::valid && !m_savedVersions.count(date.m_dt)) {
+        const CYoteiDay* held = m_days.Find(date);
+        m_savedVersions.emplace(date.m_dt, held ? std::optional<CYoteiDay>(*held) : std::nullopt);
+    }
     m_days.Commit(std::move(day));
     SetModifiedFlag(true);
     m_changesDeclined = false;
@@ -108,6 +144,7 @@ void CTavrinoDoc::DeleteContents() {
 }
 
 bool CTavrinoDoc::OnNewDocument() {
+    m_savedVersions.clear();
     m_identityPath.clear();
     m_identity = FileIdentity();
     m_bookLock.reset();
@@ -131,6 +168,7 @@ void CTavrinoDoc::DiscardJournal() {
 }
 
 void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
+    m_savedVersions.clear();
     m_identityPath = FullPath(path);
     m_identity = FileIdentity::OfBytes(path, bytes);
     // An empty file is an empty book that was never written as one; it is not remembered.
@@ -141,6 +179,7 @@ void CTavrinoDoc::OnFileRead(const QString& path, const QByteArray& bytes) {
 }
 
 void CTavrinoDoc::OnFileWritten(const QString& path, const FileIdentity& identity) {
+    m_savedVersions.clear();
     m_identityPath = FullPath(path);
     m_identity = identity;
     // A book just saved is the one to reopen, or a first save would look lost at the next start.

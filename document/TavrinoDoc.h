@@ -4,7 +4,11 @@
 #include "document/BookModel.h"
 #include "document/YoteiDay.h"
 #include "platform/core/Document.h"
+
 #include "platform/core/FileIdentity.h"
+#include <map>
+#include <optional>
+#include <vector>
 
 class BookLock;
 class CRecoveryJournal;
@@ -48,6 +52,13 @@ public:
     // a record with a time of day counts for its calendar day here.
     std::vector<COleDateTime> DaysWithText(const COleDateTime& first,
                                            const COleDateTime& last) const;
+
+    // Whether the day of that calendar date differs from the file as it was last read or saved:
+    // judged by the texts, not by the modified flag (a cancelled command stores a day unchanged
+    // and sets the flag all the same). A day the file did not hold counts as an empty one.
+    bool IsDayUnsaved(const COleDateTime& date) const;
+    // Every such day's date, in date order.
+    std::vector<COleDateTime> UnsavedDays() const;
 
     // An empty list needs no answer of its own: its new record is appended.
     using Position = CBookModel::Position;
@@ -98,4 +109,7 @@ private:
     CRecoveryJournal* m_pJournal = nullptr;
     bool m_changesDeclined = false;
     std::unique_ptr<BookLock> m_bookLock;
+    // For each calendar day committed since the book was last read or saved (by its day count):
+    // what the file holds for it, or nothing where it holds no such day.
+    std::map<double, std::optional<CYoteiDay>> m_savedVersions;
 };

@@ -189,3 +189,55 @@ TEST(TavrinoDoc, ModifiedFlagIsSetByCommitAndClearedByNewDocument) {
 }
 
 } // namespace
+
+namespace {
+
+// What has not been saved is judged by the texts: a change, then its undoing, leaves nothing
+// unsaved although the flag stays set; a save or a read settles every day; a day the file did not
+// hold is unsaved once it holds text.
+TEST(TavrinoDoc, UnsavedDaysAreJudgedByTheirTexts) {
+    QTemporaryDir dir;
+    RecordingHost host;
+    CTavrinoDoc doc;
+    doc.SetHost(&host);
+    const QString path = PutFile(dir, QStringLiteral("book.dat"), WorkedExampleBook());
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    doc.SetPathName(path);
+    const COleDateTime held(2009, 7, 7, 0, 0, 0), fresh(2009, 7, 8, 0, 0, 0);
+    EXPECT_TRUE(doc.UnsavedDays().empty());
+
+    doc.SelectDay(held);
+    doc.CommitCurrentDay(); // a cancelled command: stored unchanged
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_FALSE(doc.IsDayUnsaved(held));
+    doc.SetPlan(0, QStringLiteral("会議室へ"));
+    doc.CommitCurrentDay();
+    EXPECT_TRUE(doc.IsDayUnsaved(held));
+    doc.SetPlan(0, QStringLiteral("会議"));
+    doc.CommitCurrentDay();
+    EXPECT_FALSE(doc.IsDayUnsaved(held));
+
+    doc.SelectDay(fresh);
+    doc.CommitCurrentDay(); // an empty record where none was is no change of content
+    EXPECT_FALSE(doc.IsDayUnsaved(fresh));
+    doc.SetMemo(QStringLiteral("牛乳"));
+    doc.CommitCurrentDay();
+    EXPECT_EQ(doc.UnsavedDays(), std::vector<COleDateTime>{fresh});
+    // A day committed from elsewhere (recovery, sync) counts the same way.
+    CYoteiDay other;
+    other.m_dayDate = held;
+    other.SetMemo(QStringLiteral("同期"));
+    doc.CommitDay(other);
+    EXPECT_EQ(doc.UnsavedDays(), (std::vector<COleDateTime>{held, fresh}));
+
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_TRUE(doc.UnsavedDays().empty());
+    doc.SelectDay(fresh);
+    doc.SetMemo(QString());
+    doc.CommitCurrentDay();
+    EXPECT_TRUE(doc.IsDayUnsaved(fresh));
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_TRUE(doc.UnsavedDays().empty());
+}
+
+} // namespace
