@@ -1,0 +1,59 @@
+#pragma once
+
+#include "calendar/DayEvents.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+#include <QTimeZone>
+#include <vector>
+
+// One calendar item's iCalendar text (a CalDAV resource), through libical: what it means for
+// the book, a new one made from a book entry, and the server's text patched with a book edit.
+namespace EventText {
+
+enum class Use {
+    placed,   // goes into the book, and the book's edits go back
+    followed, // goes into the book, but the book's edits are not sent
+    listed,   // an event export wrote: only named, never placed
+    ignored,  // no event at all (tasks, journals)
+};
+
+struct Event {
+    Use use = Use::ignored;
+    QString uid;
+    QString followedBecause; // for followed items: why the book's edits are not sent
+    // The event's own part of a day (our kind), and the row it came from.
+    DayEvents::Slot preferred = DayEvents::Slot::row;
+    int rowHint = -1;
+    // Its entries depend on the window (the occurrences of a repeating event).
+    bool repeating = false;
+    // Set when a repeating event's occurrences could not be worked out.
+    bool unexpanded = false;
+    QString summary; // for listings
+    QDate date;      // its first day, for listings
+    // Its days within the window, in date order; slot is the preferred one.
+    std::vector<DayEvents::Entry> entries;
+    QString problem; // set when the text is no iCalendar that can be read
+};
+
+// What the text means for the days from..to, with times shown in zone. user (the account's
+// name) tells the user's own events from invitations organised by someone else.
+Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTimeZone& zone,
+           const QString& user);
+
+// A new calendar item for a book entry: a row with a clock time is a timed event of an hour in
+// zone (with its VTIMEZONE); any other row, the heading and the memo are all-day events.
+QByteArray New(const QString& uid, const DayEvents::Entry& entry, const QTimeZone& zone,
+               const QDateTime& now);
+
+// The server's text with what the book changed from before to after: the summary, the
+// description (and the location, when the event has one: 詳細's first line), and the start with
+// the end moved along when the time changed, in the start's own zone. Everything else stays as
+// the server has it. Empty, with problem set, when the text cannot be patched.
+QByteArray Patch(const QByteArray& base, const DayEvents::Fields& before,
+                 const DayEvents::Entry& after, const QTimeZone& zone, const QDateTime& now,
+                 QString& problem);
+
+} // namespace EventText

@@ -1,0 +1,267 @@
+#include "SyncTestSupport.h"
+
+#include "sync/DavXml.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QThread>
+#include <QTimer>
+#include <csignal>
+#include <sys/prctl.h>
+
+namespace {
+
+const char kPython[] = "/usr/bin/python3";
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+} // namespace
+
+quint16 FreePort() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    const quint16 port = probe.serverPort();
+    probe.close();
+    return port;
+}
+
+bool DavServer::WaitForPort(int ms) const {
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < ms) {
+        if (!Running())
+            return false;
+        QTcpSocket socket;
+        socket.connectToHost(QHostAddress::LocalHost, m_port);
+        if (socket.waitForConnected(200))
+            return true;
+        QThread::msleep(50);
+    }
+    return false;
+}
+
+bool DavServer::Running() const {
+    return m_process && m_process->state() != QProcess::NotRunning;
+}
+
+bool DavServer::Start() {
+    if (Running())
+        return true;
+    if (!m_root) {
+        m_root = std::make_unique<QTemporaryDir>();
+        if (!m_root->isValid())
+            return false;
+    }
+    const QString dir = m_root->path();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (m_port == 0 || attempt > 0)
+            m_port = FreePort();
+        QStringList args;
+        QString program;
+        if (m_kind == Kind::radicale) {
+            WriteFile(dir + "/users", "alice:secret\n");
+            WriteFile(dir + "/config", QStringLiteral("[server]\n"
+                                                      "hosts = 127.0.0.1:%1\n"
+                                                      "max_content_length = %2\n"
+                                                      "[auth]\n"
+                                                      "type = htpasswd\n"
+                                                      "htpasswd_filename = %3/users\n"
+                                                      "htpasswd_encryption = plain\n"
+                                                      "delay = 0\n"
+                                                      "[storage]\n"
+                                                      "filesystem_folder = %3/collections\n"
+                                                      "[rights]\n"
+                                                      "type = owner_only\n"
+                                                      "[logging]\n"
+                                                      "level = warning\n")
+                                           .arg(m_port)
+                                           .arg(kMaxContentLength)
+                                           .arg(dir)
+                                           .toUtf8());
+            program = kPython;
+            args = {"-m", "radicale", "--config", dir + "/config"};
+        } else {
+            program = "/usr/bin/xandikos";
+            args = {"--defaults", "-d", dir + "/data",          "-l",
+                    "127.0.0.1",  "-p", QString::number(m_port)};
+        }
+        m_process = std::make_unique<QProcess>();
+        // The server's log stays in its folder, for a failing test to be looked into.
+        m_process->setStandardOutputFile(dir + "/server.log", QIODevice::Append);
+        m_process->setStandardErrorFile(dir + "/server.log", QIODevice::Append);
+        // The server goes when the test program goes, even when it crashes.
+        m_process->setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_process->start(program, args);
+        if (m_process->waitForStarted(10000) && WaitForPort(20000))
+            return true;
+        Stop();
+    }
+    return false;
+}
+
+void DavServer::Stop() {
+    if (!m_process)
+        return;
+    if (m_process->state() != QProcess::NotRunning) {
+        // SIGTERM to the server's own process id, then wait for it.
+        m_process->terminate();
+        if (!m_process->waitForFinished(10000)) {
+            m_process->kill();
+            m_process->waitForFinished(5000);
+        }
+    }
+    m_process.reset();
+}
+
+bool DavServer::Restart() {
+    Stop();
+    return Start();
+}
+
+QUrl DavServer::CalendarUrl(const QString& name) const {
+    const QString path = m_kind == Kind::radicale ? "/alice/%1/" : "/user/calendars/%1/";
+    return QUrl(QStringLiteral("http://127.0.0.1:%1").arg(m_port) + path.arg(name));
+}
+
+QString DavServer::CollectionFolder(const QString& name) const {
+    return m_root->path() + "/collections/collection-root/alice/" + name;
+}
+
+namespace {
+
+std::unique_ptr<DavServer> g_radicale;
+std::unique_ptr<DavServer> g_xandikos;
+
+// Stops the servers when the tests are done, whatever their outcome.
+class ServerEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override {
+        g_radicale.reset();
+        g_xandikos.reset();
+    }
+};
+
+[[maybe_unused]] ::testing::Environment* const g_environment =
+    ::testing::AddGlobalTestEnvironment(new ServerEnvironment);
+
+DavServer& Started(std::unique_ptr<DavServer>& slot, DavServer::Kind kind) {
+    if (!slot)
+        slot = std::make_unique<DavServer>(kind);
+    if (!slot->Running()) {
+        EXPECT_TRUE(slot->Start()) << "the server did not start";
+    }
+    return *slot;
+}
+
+} // namespace
+
+DavServer& Radicale() {
+    return Started(g_radicale, DavServer::Kind::radicale);
+}
+
+DavServer& Xandikos() {
+    return Started(g_xandikos, DavServer::Kind::xandikos);
+}
+
+DavServer& ServerOf(DavServer::Kind kind) {
+    return kind == DavServer::Kind::radicale ? Radicale() : Xandikos();
+}
+
+DavResponse Await(const std::function<void(CalDavClient::Done)>& start, int timeoutMs) {
+    QEventLoop loop;
+    DavResponse response;
+    bool answered = false;
+    start([&](const DavResponse& r) {
+        response = r;
+        answered = true;
+        loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    if (!answered)
+        loop.exec();
+    EXPECT_TRUE(answered) << "no answer within " << timeoutMs << " ms";
+    return response;
+}
+
+QUrl MakeCalendar(DavServer& server, const QString& name) {
+    const QUrl url = server.CalendarUrl(name);
+    CalDavClient client;
+    client.SetCredentials(server.User(), server.Password());
+    const DavResponse made = Await([&](CalDavClient::Done done) {
+        client.MkCalendar(url, DavXml::MkCalendar(name), std::move(done));
+    });
+    EXPECT_EQ(made.status, 201) << made.body.toStdString();
+    return url;
+}
+
+QByteArray Phone::Run(const QStringList& args, const QByteArray& input) const {
+    QProcess p;
+    const QString user = m_server.User().isEmpty() ? "-" : m_server.User();
+    const QString password = m_server.Password().isEmpty() ? "-" : m_server.Password();
+    p.start(kPython, QStringList{QStringLiteral(TAVRINO_SOURCE_DIR "/tests/sync/phone.py"),
+                                 m_calendar.toString(), user, password} +
+                         args);
+    p.write(input);
+    p.closeWriteChannel();
+    EXPECT_TRUE(p.waitForFinished(60000));
+    EXPECT_EQ(p.exitCode(), 0) << "phone " << args.join(' ').toStdString() << ": "
+                               << p.readAllStandardError().toStdString();
+    return p.readAllStandardOutput();
+}
+
+std::vector<PhoneEvent> Phone::List() const {
+    std::vector<PhoneEvent> events;
+    for (const QJsonValue& v : QJsonDocument::fromJson(Run({"list"}, {})).array()) {
+        const QJsonObject o = v.toObject();
+        events.push_back(
+            {o["href"].toString(), o["uid"].toString(), o["data"].toString().toUtf8()});
+    }
+    return events;
+}
+
+void Phone::Add(const QByteArray& icalendar) const {
+    Run({"add"}, icalendar);
+}
+
+void Phone::Edit(const QString& uid, const QByteArray& change) const {
+    Run({"edit", uid}, change);
+}
+
+void Phone::Delete(const QString& uid) const {
+    Run({"delete", uid}, {});
+}
+
+QString Property(const QByteArray& icalendar, const QByteArray& name) {
+    QByteArray text = icalendar;
+    text.replace("\r\n ", "").replace("\n ", "").replace("\r\n\t", "").replace("\n\t", "");
+    bool inEvent = false;
+    for (QByteArray line : text.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line == "BEGIN:VEVENT")
+            inEvent = true;
+        else if (line == "END:VEVENT")
+            inEvent = false;
+        else if (inEvent && (line.startsWith(name + ':') || line.startsWith(name + ';'))) {
+            QString value = QString::fromUtf8(line.mid(line.indexOf(':') + 1));
+            value.replace("\\n", "\n").replace("\\N", "\n").replace("\\,", ",");
+            value.replace("\\;", ";").replace("\\\\", "\\");
+            return value;
+        }
+    }
+    return QString();
+}

@@ -1,0 +1,93 @@
+#pragma once
+
+// Real CalDAV servers on 127.0.0.1 for the sync tests, "the phone" (python3-caldav) beside our
+// client, and small helpers to wait for an answer without the code under test ever waiting.
+
+#include "sync/CalDavClient.h"
+
+#include <QByteArray>
+#include <QJsonArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One server process, started on a free port on first use and stopped by its process id when
+// the test program ends (also when a test failed; the child dies with us if we crash).
+class DavServer {
+public:
+    enum class Kind { radicale, xandikos };
+
+    explicit DavServer(Kind kind) : m_kind(kind) {}
+    ~DavServer() { Stop(); }
+
+    Kind kind() const { return m_kind; }
+    QString Name() const { return m_kind == Kind::radicale ? "Radicale" : "Xandikos"; }
+    bool Start();
+    void Stop();
+    bool Running() const;
+    // Stops and starts again on the same port with the same collections.
+    bool Restart();
+
+    quint16 Port() const { return m_port; }
+    QString User() const { return m_kind == Kind::radicale ? "alice" : QString(); }
+    QString Password() const { return m_kind == Kind::radicale ? "secret" : QString(); }
+    // A new calendar's URL under the user's home (not made).
+    QUrl CalendarUrl(const QString& name) const;
+    // The folder that holds a Radicale calendar's items.
+    QString CollectionFolder(const QString& name) const;
+    // Radicale refuses request bodies larger than this.
+    static constexpr int kMaxContentLength = 200000;
+
+private:
+    bool WaitForPort(int ms) const;
+
+    Kind m_kind;
+    quint16 m_port = 0;
+    std::unique_ptr<QTemporaryDir> m_root;
+    std::unique_ptr<QProcess> m_process;
+};
+
+// Started once per test program.
+DavServer& Radicale();
+DavServer& Xandikos();
+DavServer& ServerOf(DavServer::Kind kind);
+// A free TCP port on 127.0.0.1 that nothing listens on (for "the server is down").
+quint16 FreePort();
+
+// Runs start with a handler and waits in a local event loop for its answer.
+DavResponse Await(const std::function<void(CalDavClient::Done)>& start, int timeoutMs = 30000);
+
+// Makes a calendar with MKCALENDAR; its URL.
+QUrl MakeCalendar(DavServer& server, const QString& name);
+
+// The phone: tests/sync/phone.py on the same calendar.
+struct PhoneEvent {
+    QString href;
+    QString uid;
+    QByteArray data;
+};
+
+class Phone {
+public:
+    Phone(DavServer& server, const QUrl& calendar) : m_server(server), m_calendar(calendar) {}
+
+    std::vector<PhoneEvent> List() const;
+    void Add(const QByteArray& icalendar) const;
+    // change is the JSON object phone.py's edit reads.
+    void Edit(const QString& uid, const QByteArray& change) const;
+    void Delete(const QString& uid) const;
+
+private:
+    QByteArray Run(const QStringList& args, const QByteArray& input) const;
+
+    DavServer& m_server;
+    QUrl m_calendar;
+};
+
+// A property's value (unfolded, unescaped only for \n \, \; \\) of the first VEVENT with it.
+QString Property(const QByteArray& icalendar, const QByteArray& name);

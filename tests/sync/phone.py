@@ -1,0 +1,103 @@
+#!/usr/bin/python3
+"""The phone in the sync tests: another CalDAV client (python3-caldav) on the same calendar.
+
+Usage: phone.py CALENDAR_URL USER PASSWORD COMMAND [ARGS]
+  list                      print the calendar's events as JSON: [{"href","uid","data"}]
+  add                       store the iCalendar text on stdin as a new event
+  edit UID                  change the event whose UID is UID; stdin holds JSON:
+                            {"SUMMARY": text, "DESCRIPTION": text, "LOCATION": text,
+                             "DATE": "YYYY-MM-DD" (moves an all-day or timed event to that day),
+                             "REMOVE": [property names], "ADD_ALARM": true}
+  delete UID                delete the event whose UID is UID
+USER and PASSWORD may be "-" for a server without authentication.
+"""
+
+import datetime
+import json
+import sys
+
+import caldav
+import icalendar
+
+
+def client(url, user, password):
+    if user == "-":
+        return caldav.DAVClient(url=url)
+    return caldav.DAVClient(url=url, username=user, password=password)
+
+
+def find(calendar, uid):
+    for event in calendar.events():
+        if str(event.icalendar_instance.walk("VEVENT")[0].get("UID")) == uid:
+            return event
+    sys.exit("no event with UID %s" % uid)
+
+
+def shift(component, name, date):
+    if name not in component:
+        return
+    value = component[name].dt
+    if isinstance(value, datetime.datetime):
+        new = value.replace(year=date.year, month=date.month, day=date.day)
+    else:
+        new = date
+    params = dict(component[name].params)
+    del component[name]
+    component.add(name, new)
+    for key, param in params.items():
+        if key != "VALUE":
+            component[name].params[key] = param
+
+
+def main():
+    url, user, password, command = sys.argv[1:5]
+    args = sys.argv[5:]
+    dav = client(url, user, password)
+    calendar = dav.calendar(url=url)
+    if command == "list":
+        out = []
+        for event in calendar.events():
+            uid = str(event.icalendar_instance.walk("VEVENT")[0].get("UID"))
+            out.append({"href": str(event.url), "uid": uid, "data": event.data})
+        json.dump(out, sys.stdout, ensure_ascii=False)
+    elif command == "add":
+        calendar.save_event(sys.stdin.read())
+    elif command == "edit":
+        change = json.load(sys.stdin)
+        event = find(calendar, args[0])
+        cal = event.icalendar_instance
+        for component in cal.walk("VEVENT"):
+            if "RECURRENCE-ID" in component:
+                continue
+            for name in ("SUMMARY", "DESCRIPTION", "LOCATION"):
+                if name in change:
+                    if name in component:
+                        del component[name]
+                    component.add(name, change[name])
+            for name in change.get("REMOVE", []):
+                if name in component:
+                    del component[name]
+            if "DATE" in change:
+                date = datetime.date.fromisoformat(change["DATE"])
+                start = component["DTSTART"].dt
+                start_date = start.date() if isinstance(start, datetime.datetime) else start
+                if "DTEND" in component:
+                    end = component["DTEND"].dt
+                    end_date = end.date() if isinstance(end, datetime.datetime) else end
+                    shift(component, "DTEND", date + (end_date - start_date))
+                shift(component, "DTSTART", date)
+            if change.get("ADD_ALARM"):
+                alarm = icalendar.Alarm()
+                alarm.add("ACTION", "DISPLAY")
+                alarm.add("DESCRIPTION", "reminder")
+                alarm.add("TRIGGER", datetime.timedelta(minutes=-15))
+                component.add_component(alarm)
+        event.save()
+    elif command == "delete":
+        find(calendar, args[0]).delete()
+    else:
+        sys.exit("unknown command " + command)
+
+
+if __name__ == "__main__":
+    main()
