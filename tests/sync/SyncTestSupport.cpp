@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpServer>
@@ -62,7 +63,12 @@ bool DavServer::Start() {
     if (Running())
         return true;
     if (!m_root) {
-        m_root = std::make_unique<QTemporaryDir>();
+        // In memory where the machine has a tmpfs: the servers flush every write, which on a
+        // disk makes each request take a tenth of a second.
+        const QString shm = QStringLiteral("/dev/shm");
+        m_root = QFileInfo(shm).isWritable()
+                     ? std::make_unique<QTemporaryDir>(shm + "/tavrino-sync-test-XXXXXX")
+                     : std::make_unique<QTemporaryDir>();
         if (!m_root->isValid())
             return false;
     }
@@ -264,4 +270,84 @@ QString Property(const QByteArray& icalendar, const QByteArray& name) {
         }
     }
     return QString();
+}
+
+ToolHome::ToolHome() {
+    EXPECT_TRUE(m_dir.isValid());
+}
+
+ToolRun ToolHome::Run(const QStringList& args, const QStringList& env) const {
+    QProcess p;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert("TZ", "Asia/Tokyo");
+    e.insert("XDG_DATA_HOME", m_dir.filePath("data"));
+    e.insert("XDG_CONFIG_HOME", m_dir.filePath("config"));
+    e.remove("TAVRINO_CALDAV_PASSWORD");
+    e.remove("TAVRINO_SYNC_STOP_AFTER");
+    for (const QString& pair : env)
+        e.insert(pair.section(u'=', 0, 0), pair.section(u'=', 1));
+    p.setProcessEnvironment(e);
+    p.start(QStringLiteral(TAVRINO_BOOK_EXE), args);
+    EXPECT_TRUE(p.waitForFinished(120000));
+    ToolRun run;
+    run.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    run.out = QString::fromUtf8(p.readAllStandardOutput());
+    run.err = QString::fromUtf8(p.readAllStandardError());
+    return run;
+}
+
+void ToolHome::Build(const QString& book, const QByteArray& json) const {
+    WriteFile(Path("build.json"), json);
+    const ToolRun built = Run({"build", Path("build.json"), Path(book)});
+    EXPECT_EQ(built.exitCode, 0) << built.err.toStdString();
+}
+
+QByteArray ToolHome::Read(const QString& name) const {
+    QFile f(Path(name));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+std::map<QString, BookDay> BookDays(const ToolHome& home, const QString& book) {
+    const ToolRun dump = home.Run({"dump", home.Path(book)});
+    EXPECT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    std::map<QString, BookDay> days;
+    for (const QJsonValue& v : QJsonDocument::fromJson(dump.out.toUtf8())["days"].toArray()) {
+        const QJsonObject o = v.toObject();
+        BookDay d;
+        d.memo = o["memo"].toString();
+        if (!o["heading"].toString().isEmpty() || !o["headingDetail"].toString().isEmpty())
+            d.heading = o["heading"].toString() + u'|' + o["headingDetail"].toString();
+        const QJsonArray rows = o["rows"].toArray();
+        for (int r = 0; r < rows.size(); ++r) {
+            const QJsonObject row = rows[r].toObject();
+            const QString text = row["time"].toString() + u'|' + row["plan"].toString() + u'|' +
+                                 row["detail"].toString();
+            if (text != QLatin1String("||"))
+                d.rows[r + 1] = text;
+        }
+        if (d == BookDay())
+            continue;
+        days[o["day"].toString()] = d;
+    }
+    return days;
+}
+
+QString Day(int n) {
+    return QDate::currentDate().addDays(n).toString(Qt::ISODate);
+}
+
+std::map<QString, QByteArray> Etags(DavServer& server, const QUrl& calendar) {
+    CalDavClient client;
+    client.SetCredentials(server.User(), server.Password());
+    const DavResponse listed = Await([&](CalDavClient::Done done) {
+        client.Propfind(calendar, 1, DavXml::PropfindEtags(), std::move(done));
+    });
+    std::map<QString, QByteArray> etags;
+    const QString self = DavXml::HrefKey(calendar, calendar.path());
+    for (const DavXml::Entry& e : DavXml::Parse(listed.body).entries) {
+        const QString key = DavXml::HrefKey(calendar, e.href);
+        if (key != self && !e.collection)
+            etags[key] = e.etag;
+    }
+    return etags;
 }

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -91,3 +92,41 @@ private:
 
 // A property's value (unfolded, unescaped only for \n \, \; \\) of the first VEVENT with it.
 QString Property(const QByteArray& icalendar, const QByteArray& name);
+
+// The book tool's sync run as a program, in a home folder of the test's own (its accounts, its
+// sync states and its backups there), in Tokyo time.
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class ToolHome {
+public:
+    ToolHome();
+    QString Path(const QString& name) const { return m_dir.filePath(name); }
+    // Runs tavrino-book with args; env adds to the environment.
+    ToolRun Run(const QStringList& args, const QStringList& env = {}) const;
+    // Writes a book from the dump form's JSON.
+    void Build(const QString& book, const QByteArray& json) const;
+    QByteArray Read(const QString& name) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// A day of a book as rows "time|plan|detail" (numbered from 1, empty rows left out), heading
+// "heading|detail" and memo.
+struct BookDay {
+    std::map<int, QString> rows;
+    QString heading;
+    QString memo;
+    bool operator==(const BookDay&) const = default;
+};
+std::map<QString, BookDay> BookDays(const ToolHome& home, const QString& book);
+
+// Today plus n days, as YYYY-MM-DD (the tests stay inside the default window).
+QString Day(int n);
+
+// Every item of a calendar with its ETag, by href path.
+std::map<QString, QByteArray> Etags(DavServer& server, const QUrl& calendar);

@@ -3,7 +3,7 @@
 
 Usage: phone.py CALENDAR_URL USER PASSWORD COMMAND [ARGS]
   list                      print the calendar's events as JSON: [{"href","uid","data"}]
-  add                       store the iCalendar text on stdin as a new event
+  add                       store each VCALENDAR of the iCalendar text on stdin as a new event
   edit UID                  change the event whose UID is UID; stdin holds JSON:
                             {"SUMMARY": text, "DESCRIPTION": text, "LOCATION": text,
                              "DATE": "YYYY-MM-DD" (moves an all-day or timed event to that day),
@@ -61,7 +61,11 @@ def main():
             out.append({"href": str(event.url), "uid": uid, "data": event.data})
         json.dump(out, sys.stdout, ensure_ascii=False)
     elif command == "add":
-        calendar.save_event(sys.stdin.read())
+        text = sys.stdin.read()
+        end = "END:VCALENDAR"
+        for part in text.split(end):
+            if part.strip():
+                calendar.save_event(part.lstrip() + end + "\r\n")
     elif command == "edit":
         change = json.load(sys.stdin)
         event = find(calendar, args[0])

@@ -11,6 +11,7 @@
 #include "tools/book/BookIo.h"
 #include "tools/book/BookJournal.h"
 #include "tools/book/BookJson.h"
+#include "tools/book/BookSync.h"
 #include "tools/book/BookText.h"
 
 #include <QCoreApplication>
@@ -233,6 +234,12 @@ struct Arguments {
     bool count = false;
     bool dryRun = false;
     bool strict = false;
+    QString url;
+    QString user;
+    bool userGiven = false;
+    QString passwordFile;
+    bool create = false;
+    bool force = false;
 };
 
 // Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
@@ -243,8 +250,18 @@ QString* ValueTarget(Arguments& parsed, const QString& arg) {
     if (name == QLatin1String("--format") &&
         (c == QLatin1String("export") || c == QLatin1String("import")))
         return &parsed.format;
+    if (c == QLatin1String("sync")) {
+        if (name == QLatin1String("--url"))
+            return &parsed.url;
+        if (name == QLatin1String("--user")) {
+            parsed.userGiven = true;
+            return &parsed.user;
+        }
+        if (name == QLatin1String("--password-file"))
+            return &parsed.passwordFile;
+    }
     if (c != QLatin1String("agenda") && c != QLatin1String("import") &&
-        c != QLatin1String("holidays"))
+        c != QLatin1String("holidays") && c != QLatin1String("sync"))
         return nullptr;
     if (name == QLatin1String("--from"))
         return &parsed.from;
@@ -278,10 +295,16 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             parsed.json = true;
         } else if (arg == QLatin1String("--count") && parsed.command == QLatin1String("find")) {
             parsed.count = true;
-        } else if (arg == QLatin1String("--dry-run") && parsed.command == QLatin1String("import")) {
+        } else if (arg == QLatin1String("--dry-run") &&
+                   (parsed.command == QLatin1String("import") ||
+                    parsed.command == QLatin1String("sync"))) {
             parsed.dryRun = true;
         } else if (arg == QLatin1String("--strict") && parsed.command == QLatin1String("import")) {
             parsed.strict = true;
+        } else if (arg == QLatin1String("--create") && parsed.command == QLatin1String("sync")) {
+            parsed.create = true;
+        } else if (arg == QLatin1String("--force") && parsed.command == QLatin1String("sync")) {
+            parsed.force = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -448,6 +471,25 @@ int Import(const Arguments& a) {
     return a.dryRun ? Print(BookText::ToUtf8(outcome.out)) : kSuccess;
 }
 
+int Sync(const Arguments& a) {
+    BookSync::Request rq;
+    QDate from;
+    QDate to;
+    if (const QString problem = ParseRange(a, QDate(), -1, from, to); !problem.isEmpty())
+        return Usage(problem);
+    rq.book = a.files[0];
+    rq.url = a.url;
+    rq.user = a.user;
+    rq.userGiven = a.userGiven;
+    rq.passwordFile = a.passwordFile;
+    rq.create = a.create;
+    rq.dryRun = a.dryRun;
+    rq.force = a.force;
+    rq.from = from;
+    rq.to = to;
+    return BookSync::Run(rq);
+}
+
 int Journal(const Arguments& a) {
     QByteArray bytes;
     QString message;
@@ -504,10 +546,11 @@ int main(int argc, char** argv) {
         std::size_t files;
         int (*run)(const Arguments&);
     };
-    static const Command commands[] = {
-        {"dump", 1, Dump},     {"build", 2, Build},     {"check", 1, Check},
-        {"export", 1, Export}, {"agenda", 1, Agenda},   {"find", 2, Find},
-        {"import", 2, Import}, {"journal", 1, Journal}, {"holidays", 0, Holidays}};
+    static const Command commands[] = {{"dump", 1, Dump},         {"build", 2, Build},
+                                       {"check", 1, Check},       {"export", 1, Export},
+                                       {"agenda", 1, Agenda},     {"find", 2, Find},
+                                       {"import", 2, Import},     {"journal", 1, Journal},
+                                       {"holidays", 0, Holidays}, {"sync", 1, Sync}};
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;

@@ -1,0 +1,464 @@
+#include "sync/SyncRunner.h"
+
+#include "calendar/SyncProperties.h"
+#include "sync/DavXml.h"
+
+#include <QDateTime>
+#include <set>
+
+namespace {
+
+constexpr int kMultigetBatch = 100;
+// A write refused because the item changed meanwhile starts another round of the whole sync,
+// which sees the change; a calendar that never holds still ends the sync after these.
+constexpr int kMostRounds = 3;
+
+QString StatusText(const DavResponse& r) {
+    if (!r.failure.isEmpty())
+        return r.failure;
+    return QStringLiteral("the server answered %1").arg(r.status);
+}
+
+bool Is404(const DavResponse& r) {
+    if (r.status == 404)
+        return true;
+    // Some servers answer a PROPFIND of a missing collection with a multistatus of one 404.
+    if (r.status != 207)
+        return false;
+    const DavXml::Multistatus m = DavXml::Parse(r.body);
+    return m.ok && m.entries.size() == 1 && m.entries[0].status == 404;
+}
+
+} // namespace
+
+struct SyncRunner::Listing {
+    bool full = false;
+    std::map<QString, QByteArray> etags; // what the listing names, by href key
+    std::set<QString> gone;              // named as deleted
+    std::map<QString, QByteArray> texts; // fetched
+    std::map<QString, QByteArray> fetchedEtags;
+    QStringList toFetch;
+    int next = 0;
+};
+
+SyncRunner::SyncRunner(QObject* parent) : QObject(parent), m_client(new CalDavClient(this)) {}
+
+SyncRunner::~SyncRunner() = default;
+
+void SyncRunner::Cancel() {
+    m_done = nullptr;
+    m_client->AbortAll();
+}
+
+void SyncRunner::Start(const SyncOptions& options, SyncBook* book,
+                       std::function<void(const SyncResult&)> done) {
+    m_options = options;
+    m_book = book;
+    m_done = std::move(done);
+    m_result = SyncResult();
+    m_round = 0;
+    m_client->SetCredentials(options.user, options.password);
+    if (const QString problem = CalDavClient::UrlProblem(options.calendar, !options.user.isEmpty());
+        !problem.isEmpty()) {
+        // Asked from the event loop like every other step, so done never runs inside Start.
+        QMetaObject::invokeMethod(
+            this, [this, problem] { Fail(problem); }, Qt::QueuedConnection);
+        return;
+    }
+    QString problem;
+    if (!m_state.Open(options.stateFile, options.dryRun, problem)) {
+        QMetaObject::invokeMethod(
+            this, [this, problem] { Fail(QStringLiteral("the sync state: %1").arg(problem)); },
+            Qt::QueuedConnection);
+        return;
+    }
+    Probe();
+}
+
+void SyncRunner::Fail(const QString& why) {
+    m_result.err << why;
+    m_result.exitCode = 1;
+    m_client->AbortAll();
+    m_state.Close();
+    if (auto done = std::move(m_done))
+        done(m_result);
+}
+
+void SyncRunner::Finish() {
+    m_result.exitCode = m_result.err.isEmpty() ? 0 : 1;
+    m_state.Close();
+    if (auto done = std::move(m_done))
+        done(m_result);
+}
+
+bool SyncRunner::Record(const std::function<bool()>& step) {
+    if (step())
+        return true;
+    Fail(QStringLiteral("the sync state could not be written: %1").arg(m_state.LastError()));
+    return false;
+}
+
+void SyncRunner::Probe() {
+    m_client->Propfind(
+        m_options.calendar, 0, DavXml::PropfindCollection(), [this](const DavResponse& r) {
+            if (r.status == 0) {
+                Fail(QStringLiteral("could not reach %1: %2")
+                         .arg(m_options.calendar.toString(), r.failure));
+                return;
+            }
+            if (r.status == 401) {
+                Fail(QStringLiteral("%1 refused the login of %2")
+                         .arg(m_options.calendar.toString(),
+                              m_options.user.isEmpty() ? QStringLiteral("an anonymous user")
+                                                       : m_options.user));
+                return;
+            }
+            if (Is404(r)) {
+                if (!m_options.create) {
+                    Fail(QStringLiteral("there is no calendar at %1 (--create "
+                                        "makes one)")
+                             .arg(m_options.calendar.toString()));
+                } else if (m_options.dryRun) {
+                    m_calendarMissing = true;
+                    m_result.connected = true;
+                    m_result.out << QStringLiteral("calendar: %1 (would be made)")
+                                        .arg(m_options.calendar.toString());
+                    Plan(std::make_shared<Listing>());
+                } else {
+                    MakeCalendar();
+                }
+                return;
+            }
+            const DavXml::Multistatus m = DavXml::Parse(r.body);
+            if (r.status != 207 || !m.ok || m.entries.empty()) {
+                Fail(QStringLiteral("%1: %2 to PROPFIND")
+                         .arg(m_options.calendar.toString(), StatusText(r)));
+                return;
+            }
+            if (!m.entries[0].calendar) {
+                Fail(QStringLiteral("%1 is not a calendar").arg(m_options.calendar.toString()));
+                return;
+            }
+            // Later requests go where the redirects led.
+            m_options.calendar = r.url;
+            m_result.connected = true;
+            m_syncTokens = m.entries[0].hasSyncToken;
+            List(false);
+        });
+}
+
+void SyncRunner::MakeCalendar() {
+    m_client->MkCalendar(m_options.calendar, DavXml::MkCalendar(m_options.displayName),
+                         [this](const DavResponse& r) {
+                             if (!r.ok()) {
+                                 Fail(QStringLiteral("%1: the calendar could not be made: %2")
+                                          .arg(m_options.calendar.toString(), StatusText(r)));
+                                 return;
+                             }
+                             m_result.out << QStringLiteral("calendar: %1 (made)")
+                                                 .arg(m_options.calendar.toString());
+                             m_options.create = false;
+                             Probe();
+                         });
+}
+
+void SyncRunner::List(bool full) {
+    if (!m_syncTokens) {
+        ListWithPropfind();
+        return;
+    }
+    const QString token = full ? QString() : m_state.Meta(QStringLiteral("token"));
+    m_client->Report(
+        m_options.calendar, 1, DavXml::SyncCollection(token), [this, token](const DavResponse& r) {
+            const DavXml::Multistatus m = DavXml::Parse(r.body);
+            if (r.status != 207 || !m.ok) {
+                // A token the server no longer knows (403 or 409 as RFC 6578 says; some
+                // servers answer otherwise) is answered with the full listing.
+                if (!token.isEmpty() && r.status != 0 && r.status != 401) {
+                    List(true);
+                    return;
+                }
+                Fail(QStringLiteral("%1: %2 to the listing of its items")
+                         .arg(m_options.calendar.toString(), StatusText(r)));
+                return;
+            }
+            auto listing = std::make_shared<Listing>();
+            listing->full = token.isEmpty();
+            const QString self = DavXml::HrefKey(m_options.calendar, m_options.calendar.path());
+            for (const DavXml::Entry& e : m.entries) {
+                const QString key = DavXml::HrefKey(m_options.calendar, e.href);
+                if (key == self)
+                    continue;
+                if (e.status == 404)
+                    listing->gone.insert(key);
+                else if (e.status / 100 == 2)
+                    listing->etags[key] = e.etag;
+            }
+            m_newToken = m.syncToken;
+            Fetch(listing);
+        });
+}
+
+void SyncRunner::ListWithPropfind() {
+    m_client->Propfind(
+        m_options.calendar, 1, DavXml::PropfindEtags(), [this](const DavResponse& r) {
+            const DavXml::Multistatus m = DavXml::Parse(r.body);
+            if (r.status != 207 || !m.ok) {
+                Fail(QStringLiteral("%1: %2 to the listing of its items")
+                         .arg(m_options.calendar.toString(), StatusText(r)));
+                return;
+            }
+            auto listing = std::make_shared<Listing>();
+            listing->full = true;
+            const QString self = DavXml::HrefKey(m_options.calendar, m_options.calendar.path());
+            for (const DavXml::Entry& e : m.entries) {
+                const QString key = DavXml::HrefKey(m_options.calendar, e.href);
+                if (key == self || e.collection || e.status / 100 != 2)
+                    continue;
+                listing->etags[key] = e.etag;
+            }
+            m_newToken.clear();
+            Fetch(listing);
+        });
+}
+
+void SyncRunner::Fetch(std::shared_ptr<Listing> listing) {
+    if (listing->next == 0 && listing->toFetch.isEmpty()) {
+        const std::map<QString, StateItem> state = m_state.Items();
+        for (const auto& [key, etag] : listing->etags) {
+            const auto known = state.find(key);
+            if (known == state.end() || known->second.pending || known->second.etag != etag ||
+                etag.isEmpty())
+                listing->toFetch << key;
+        }
+    }
+    if (listing->next >= listing->toFetch.size()) {
+        Plan(listing);
+        return;
+    }
+    const QStringList batch = listing->toFetch.mid(listing->next, kMultigetBatch);
+    listing->next += int(batch.size());
+    QStringList hrefs;
+    for (const QString& key : batch)
+        hrefs << DavXml::ItemUrl(m_options.calendar, key).path(QUrl::FullyEncoded);
+    m_client->Report(m_options.calendar, 1, DavXml::CalendarMultiget(hrefs),
+                     [this, listing](const DavResponse& r) {
+                         const DavXml::Multistatus m = DavXml::Parse(r.body);
+                         if (r.status != 207 || !m.ok) {
+                             Fail(QStringLiteral("%1: %2 to fetching its items")
+                                      .arg(m_options.calendar.toString(), StatusText(r)));
+                             return;
+                         }
+                         for (const DavXml::Entry& e : m.entries) {
+                             const QString key = DavXml::HrefKey(m_options.calendar, e.href);
+                             if (e.status == 404) {
+                                 // Deleted between the listing and now.
+                                 listing->etags.erase(key);
+                                 listing->gone.insert(key);
+                             } else if (e.status / 100 == 2) {
+                                 listing->texts[key] = e.calendarData;
+                                 listing->fetchedEtags[key] = e.etag;
+                             }
+                         }
+                         Fetch(listing);
+                     });
+}
+
+void SyncRunner::Plan(const std::shared_ptr<Listing>& listing) {
+    SyncEngine::Input in;
+    in.from = m_options.from;
+    in.to = m_options.to;
+    in.zone = m_options.zone;
+    in.now = QDateTime::currentDateTimeUtc();
+    in.days = m_book->Days(m_options.from, m_options.to);
+    in.state = m_state.Items();
+    const QUrl calendar = m_options.calendar;
+    in.newUid = [] { return SyncProperties::NewUid(); };
+    in.hrefFor = [calendar](const QString& uid) {
+        return DavXml::MemberKey(calendar, SyncProperties::ResourceName(uid));
+    };
+    auto add = [&](const QString& key, const QByteArray& etag, const QByteArray& text) {
+        SyncEngine::ServerItem item;
+        item.etag = etag;
+        item.text = text;
+        item.event =
+            EventText::Read(text, m_options.from, m_options.to, m_options.zone, m_options.user);
+        in.server.emplace(key, std::move(item));
+    };
+    for (const auto& [key, text] : listing->texts)
+        add(key, listing->fetchedEtags[key], text);
+    for (const auto& [key, item] : in.state) {
+        if (listing->texts.count(key) || item.pending)
+            continue;
+        const bool present =
+            listing->full ? listing->etags.count(key) > 0 : !listing->gone.count(key);
+        if (present)
+            add(key, item.etag, item.base);
+    }
+    if (m_calendarMissing)
+        in.server.clear();
+
+    m_plan = SyncEngine::Make(in);
+    m_result.out << m_plan.bookChanges << m_plan.serverChanges << m_plan.listed;
+    m_result.err << m_plan.conflicts << m_plan.notSent << m_plan.problems;
+    if (!m_plan.stop.isEmpty() && !m_options.force) {
+        Fail(QStringLiteral("stopped, nothing changed: %1").arg(m_plan.stop));
+        return;
+    }
+    if (m_options.dryRun) {
+        Finish();
+        return;
+    }
+    WriteBook();
+}
+
+void SyncRunner::WriteBook() {
+    auto record = [this] {
+        // Downloaded changes and the token in one transaction, once the book holds them: a
+        // sync killed before this fetches them again and finds the book already agreeing.
+        const bool ok = Record([this] {
+            if (!m_state.Begin())
+                return false;
+            bool fine = m_state.SetMeta(QStringLiteral("calendar"), m_options.calendar.toString());
+            for (const StateItem& item : m_plan.agreed)
+                fine = fine && m_state.Put(item);
+            for (const QString& href : m_plan.forgotten)
+                fine = fine && m_state.Remove(href);
+            if (!m_newToken.isEmpty())
+                fine = fine && m_state.SetMeta(QStringLiteral("token"), m_newToken);
+            if (!fine || !m_state.Commit()) {
+                m_state.Rollback();
+                return false;
+            }
+            return true;
+        });
+        if (ok)
+            Upload(0);
+    };
+    if (m_plan.days.empty()) {
+        record();
+        return;
+    }
+    m_book->Write(m_plan.days, [this, record](bool ok, const QString& problem) {
+        if (!ok) {
+            Fail(QStringLiteral("the book could not be written: %1").arg(problem));
+            return;
+        }
+        record();
+    });
+}
+
+void SyncRunner::Upload(std::size_t index) {
+    if (index >= m_plan.uploads.size()) {
+        Refetch();
+        return;
+    }
+    SyncEngine::Upload& up = m_plan.uploads[index];
+    const QUrl url = DavXml::ItemUrl(m_options.calendar, up.record.href);
+    auto next = [this, index] { Upload(index + 1); };
+    auto failed = [this, &up](const DavResponse& r) {
+        m_result.err << QStringLiteral("failed: %1: %2").arg(up.what, StatusText(r));
+    };
+    switch (up.kind) {
+    case SyncEngine::Upload::Kind::create:
+        // The new UID is in the state before the PUT: a sync killed after the server took it
+        // finds it there and links it instead of sending it twice.
+        if (!Record([&] { return m_state.Put(up.record); }))
+            return;
+        m_client->Put(url, up.body, QByteArray(), [this, &up, next, failed](const DavResponse& r) {
+            if (r.ok()) {
+                up.record.pending = false;
+                up.record.etag = r.etag;
+                up.record.base = up.body;
+                if (!Record([&] { return m_state.Put(up.record); }))
+                    return;
+                m_uploaded.push_back(up.record.href);
+            } else if (r.status == 412) {
+                m_anotherRound = true;
+            } else {
+                failed(r);
+                // Refused: the book still holds it, and the next sync offers it again. With no
+                // answer at all it may have arrived, and stays pending.
+                if (r.status != 0 && !Record([&] { return m_state.Remove(up.record.href); }))
+                    return;
+            }
+            next();
+        });
+        return;
+    case SyncEngine::Upload::Kind::update:
+        m_client->Put(url, up.body, up.etag, [this, &up, next, failed](const DavResponse& r) {
+            if (r.ok()) {
+                up.record.etag = r.etag;
+                up.record.base = up.body;
+                up.record.pending = false;
+                if (!Record([&] { return m_state.Put(up.record); }))
+                    return;
+                m_uploaded.push_back(up.record.href);
+            } else if (r.status == 412) {
+                m_anotherRound = true; // changed meanwhile: fetched, merged and tried again
+            } else {
+                failed(r);
+            }
+            next();
+        });
+        return;
+    case SyncEngine::Upload::Kind::remove:
+        m_client->Delete(url, up.etag, [this, &up, next, failed](const DavResponse& r) {
+            if (r.ok() || r.status == 404) {
+                if (!Record([&] { return m_state.Remove(up.record.href); }))
+                    return;
+            } else if (r.status == 412) {
+                m_anotherRound = true;
+            } else {
+                failed(r);
+            }
+            next();
+        });
+        return;
+    }
+}
+
+void SyncRunner::Refetch() {
+    if (m_uploaded.empty()) {
+        RoundDone();
+        return;
+    }
+    // Servers rewrite what they are sent: their stored text is the base of the next patch.
+    QStringList hrefs;
+    const std::size_t count = std::min<std::size_t>(m_uploaded.size(), kMultigetBatch);
+    for (std::size_t i = 0; i < count; ++i)
+        hrefs << DavXml::ItemUrl(m_options.calendar, m_uploaded[i]).path(QUrl::FullyEncoded);
+    m_uploaded.erase(m_uploaded.begin(), m_uploaded.begin() + qsizetype(count));
+    m_client->Report(m_options.calendar, 1, DavXml::CalendarMultiget(hrefs),
+                     [this](const DavResponse& r) {
+                         const DavXml::Multistatus m = DavXml::Parse(r.body);
+                         if (r.status == 207 && m.ok) {
+                             std::map<QString, StateItem> items = m_state.Items();
+                             for (const DavXml::Entry& e : m.entries) {
+                                 const QString key = DavXml::HrefKey(m_options.calendar, e.href);
+                                 const auto it = items.find(key);
+                                 if (e.status / 100 != 2 || it == items.end())
+                                     continue;
+                                 it->second.etag = e.etag;
+                                 it->second.base = e.calendarData;
+                                 if (!Record([&] { return m_state.Put(it->second); }))
+                                     return;
+                             }
+                         }
+                         // Without the stored text the next sync fetches it: its ETag differs.
+                         Refetch();
+                     });
+}
+
+void SyncRunner::RoundDone() {
+    if (m_anotherRound && m_round + 1 < kMostRounds) {
+        ++m_round;
+        m_anotherRound = false;
+        m_calendarMissing = false;
+        List(false);
+        return;
+    }
+    if (m_anotherRound)
+        m_result.err << QStringLiteral("the calendar kept changing during the sync; run it again");
+    Finish();
+}

@@ -1,0 +1,98 @@
+#pragma once
+
+#include "document/YoteiDay.h"
+#include "sync/CalDavClient.h"
+#include "sync/SyncEngine.h"
+#include "sync/SyncState.h"
+
+#include <QDate>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimeZone>
+#include <QUrl>
+#include <functional>
+#include <map>
+#include <memory>
+
+// The side of a sync that holds the book: the tool's file, or the planner's open book.
+class SyncBook {
+public:
+    virtual ~SyncBook() = default;
+    // The record shown for each date from..to that the book holds.
+    virtual std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) = 0;
+    // Writes the changed days (whole); done(true) once they are safely in the book. done may be
+    // called later, from the event loop.
+    virtual void Write(const std::map<QDate, CYoteiDay>& days,
+                       std::function<void(bool ok, const QString& problem)> done) = 0;
+};
+
+struct SyncOptions {
+    QUrl calendar;
+    QString user;
+    QString password;
+    QString displayName; // for a calendar made with create
+    bool create = false;
+    bool dryRun = false;
+    bool force = false;
+    QDate from;
+    QDate to;
+    QTimeZone zone;
+    QString stateFile;
+};
+
+struct SyncResult {
+    // 0 both sides agree; 1 done with conflicts, failures or edits not sent, or nothing done
+    // (the server unreachable, the login refused, a stop); the book untouched in that case.
+    int exitCode = 0;
+    QStringList out;        // what changed (or would change) on each side
+    QStringList err;        // conflicts, failures, the reason nothing was done
+    bool connected = false; // the calendar was found (or made)
+};
+
+// Carries a sync out over the asynchronous client, step by step from the event loop: no step
+// waits, so the planner can run it while the user types. The order of the records makes a sync
+// killed at any point converge on the next run.
+class SyncRunner : public QObject {
+public:
+    explicit SyncRunner(QObject* parent = nullptr);
+    ~SyncRunner() override;
+
+    void Start(const SyncOptions& options, SyncBook* book,
+               std::function<void(const SyncResult&)> done);
+    // Drops the sync in flight; done is not called.
+    void Cancel();
+
+    CalDavClient& Client() { return *m_client; }
+
+private:
+    struct Listing;
+
+    void Probe();
+    void MakeCalendar();
+    void List(bool full);
+    void ListWithPropfind();
+    void Fetch(std::shared_ptr<Listing> listing);
+    void Plan(const std::shared_ptr<Listing>& listing);
+    void WriteBook();
+    void Upload(std::size_t index);
+    void Refetch();
+    void RoundDone();
+    void Finish();
+    void Fail(const QString& why);
+    bool Record(const std::function<bool()>& step);
+
+    CalDavClient* m_client;
+    SyncOptions m_options;
+    SyncBook* m_book = nullptr;
+    std::function<void(const SyncResult&)> m_done;
+    SyncState m_state;
+    SyncResult m_result;
+    SyncEngine::Plan m_plan;
+    QString m_newToken;
+    bool m_syncTokens = false;
+    bool m_calendarMissing = false;
+    int m_round = 0;
+    bool m_anotherRound = false;
+    std::vector<QString> m_uploaded; // hrefs whose stored text is fetched after the uploads
+};

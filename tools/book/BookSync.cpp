@@ -1,0 +1,209 @@
+#include "tools/book/BookSync.h"
+
+#include "document/TavrinoDoc.h"
+#include "platform/core/Document.h"
+#include "sync/CalDavClient.h"
+#include "sync/SyncAccount.h"
+#include "sync/SyncRunner.h"
+#include "tools/book/BookIo.h"
+#include "tools/book/BookText.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimeZone>
+#include <cstdio>
+#include <unistd.h>
+
+namespace BookSync {
+
+namespace {
+
+enum ExitCode { kAgreed = 0, kNotAgreed = 1, kBadUsage = 2 };
+
+void PrintLine(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = BookText::ToUtf8(text) + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+int Usage(const QString& problem) {
+    PrintLine(stderr, QStringLiteral("tavrino-book: %1\nTry 'tavrino-book --help'.").arg(problem));
+    return kBadUsage;
+}
+
+COleDateTime DateOf(const QDate& date) {
+    return COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
+}
+
+// The book file as sync sees it: the days it holds, changed in memory and written through the
+// planner's save.
+class FileBook : public SyncBook {
+public:
+    FileBook(const QString& path, DayList days, bool exists) : m_path(path), m_exists(exists) {
+        m_doc.m_days = std::move(days);
+    }
+
+    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) override {
+        std::map<QDate, CYoteiDay> days;
+        for (const auto& day : m_doc.m_days) {
+            COleDateTime::Fields f;
+            if (!day->m_dayDate.GetFields(f))
+                continue;
+            const QDate date(f.year, f.month, f.day);
+            // The record the planner shows for a date: the first of that day at 00:00.
+            if (date < from || date > to || day->m_dayDate != DateOf(date) || days.count(date))
+                continue;
+            days.emplace(date, *day);
+        }
+        return days;
+    }
+
+    void Write(const std::map<QDate, CYoteiDay>& days,
+               std::function<void(bool, const QString&)> done) override {
+        for (const auto& [date, day] : days) {
+            CYoteiDay copy = day;
+            copy.m_dayDate = DateOf(date);
+            m_doc.CommitDay(copy);
+        }
+        done(WriteFile(), m_problem);
+    }
+
+    // A book that was missing is made, even when the calendar gave it nothing.
+    bool MakeIfMissing() { return m_exists || WriteFile(); }
+    const QString& Problem() const { return m_problem; }
+
+private:
+    bool WriteFile() {
+        DayList copy;
+        for (const auto& day : m_doc.m_days)
+            copy.push_back(std::make_unique<CYoteiDay>(*day));
+        if (!BookIo::Write(m_path, std::move(copy), m_problem))
+            return false;
+        m_exists = true;
+        return true;
+    }
+
+    QString m_path;
+    bool m_exists;
+    CTavrinoDoc m_doc;
+    QString m_problem;
+};
+
+// The password: the first line of --password-file, else TAVRINO_CALDAV_PASSWORD.
+bool Password(const Request& rq, QString& password, QString& problem) {
+    if (!rq.passwordFile.isEmpty()) {
+        QFile file(rq.passwordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            problem = QStringLiteral("%1: %2").arg(rq.passwordFile, file.errorString());
+            return false;
+        }
+        QByteArray line = file.readLine();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+        password = QString::fromUtf8(line);
+        return true;
+    }
+    password = qEnvironmentVariable("TAVRINO_CALDAV_PASSWORD");
+    return true;
+}
+
+} // namespace
+
+int Run(const Request& rq) {
+    const std::optional<SyncAccount::Account> remembered = SyncAccount::Load(rq.book);
+    SyncOptions options;
+    if (!rq.url.isEmpty()) {
+        options.calendar = QUrl::fromUserInput(rq.url);
+        if (!rq.url.contains(QLatin1String("://")))
+            return Usage(
+                QStringLiteral("--url needs an https:// or http:// address, not '%1'").arg(rq.url));
+    } else if (remembered) {
+        options.calendar = remembered->calendar;
+    } else {
+        return Usage(QStringLiteral("no calendar is known for %1 yet: give --url").arg(rq.book));
+    }
+    // A calendar is a collection: its address ends with a slash.
+    if (!options.calendar.path().endsWith(u'/'))
+        options.calendar.setPath(options.calendar.path() + u'/');
+    options.user = rq.userGiven ? rq.user : remembered ? remembered->user : QString();
+    if (const QString problem = CalDavClient::UrlProblem(options.calendar, !options.user.isEmpty());
+        !problem.isEmpty())
+        return Usage(problem);
+    QString problem;
+    if (!Password(rq, options.password, problem)) {
+        PrintLine(stderr, problem);
+        return kNotAgreed;
+    }
+    if (!options.user.isEmpty() && options.password.isEmpty())
+        return Usage(QStringLiteral("no password for %1: give --password-file FILE or set "
+                                    "TAVRINO_CALDAV_PASSWORD")
+                         .arg(options.user));
+
+    const QDate today = QDate::currentDate();
+    options.from = rq.from.isValid() ? rq.from : today.addYears(-1);
+    options.to = rq.to.isValid() ? rq.to : today.addYears(2);
+    if (options.to < options.from)
+        return Usage(QStringLiteral("--to is before --from"));
+    options.zone = QTimeZone::systemTimeZone();
+    options.create = rq.create;
+    options.dryRun = rq.dryRun;
+    options.force = rq.force;
+    options.displayName = QFileInfo(rq.book).completeBaseName();
+    options.stateFile =
+        SyncAccount::StateFile(CDocumentHost::DefaultDataFolder(), rq.book, options.calendar);
+
+    const bool exists = QFileInfo::exists(rq.book);
+    DayList days;
+    if (exists) {
+        BookIo::ReadResult read = BookIo::Read(rq.book);
+        if (!read.ok) {
+            PrintLine(stderr, read.message);
+            return kNotAgreed;
+        }
+        days = std::move(read.days);
+    }
+    FileBook book(rq.book, std::move(days), exists);
+
+    int argc = 1;
+    char name[] = "tavrino-book";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    SyncRunner runner;
+    // A test hook: the process ends at once after its k-th answered request, as a killed sync
+    // would, so that the next run can be checked to converge.
+    if (const int stopAfter = qEnvironmentVariableIntValue("TAVRINO_SYNC_STOP_AFTER");
+        stopAfter > 0)
+        runner.Client().SetAnswerObserver([stopAfter](int n) {
+            if (n == stopAfter)
+                ::_exit(75);
+        });
+    SyncResult result;
+    runner.Start(options, &book, [&](const SyncResult& r) {
+        result = r;
+        app.exit(0);
+    });
+    app.exec();
+
+    for (const QString& line : result.out)
+        PrintLine(stdout, line);
+    for (const QString& line : result.err)
+        PrintLine(stderr, line);
+    if (result.connected && !rq.dryRun) {
+        if (!book.MakeIfMissing()) {
+            PrintLine(stderr, book.Problem());
+            return kNotAgreed;
+        }
+        if (!remembered || remembered->calendar != options.calendar ||
+            remembered->user != options.user) {
+            QString why;
+            if (!SyncAccount::Save(rq.book, {options.calendar, options.user}, why)) {
+                PrintLine(stderr, why);
+                return kNotAgreed;
+            }
+        }
+    }
+    return result.exitCode;
+}
+
+} // namespace BookSync
