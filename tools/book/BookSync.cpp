@@ -40,7 +40,8 @@ COleDateTime DateOf(const QDate& date) {
 // planner's save.
 class FileBook : public SyncBook {
 public:
-    FileBook(const QString& path, DayList days, bool exists) : m_path(path), m_exists(exists) {
+    FileBook(const QString& path, DayList days, const FileIdentity& identity, bool exists)
+        : m_path(path), m_identity(identity), m_exists(exists) {
         m_doc.m_days = std::move(days);
     }
 
@@ -72,19 +73,26 @@ public:
     // A book that was missing is made, even when the calendar gave it nothing.
     bool MakeIfMissing() { return m_exists || WriteFile(); }
     const QString& Problem() const { return m_problem; }
+    const QStringList& Warnings() const { return m_warnings; }
 
 private:
+    // Through the planner's safe write, which refuses a book someone else wrote meanwhile.
     bool WriteFile() {
-        DayList copy;
-        for (const auto& day : m_doc.m_days)
-            copy.push_back(std::make_unique<CYoteiDay>(*day));
-        if (!BookIo::Write(m_path, std::move(copy), m_problem))
+        const BookIo::WriteResult written = BookIo::Write(m_path, m_doc.m_days, m_identity);
+        m_warnings << written.warnings;
+        if (!written.ok) {
+            m_problem = written.message;
             return false;
+        }
+        // The lock is ours: the file is the one just written.
+        m_identity = BookIo::Identify(m_path);
         m_exists = true;
         return true;
     }
 
     QString m_path;
+    FileIdentity m_identity;
+    QStringList m_warnings;
     bool m_exists;
     CTavrinoDoc m_doc;
     QString m_problem;
@@ -153,8 +161,16 @@ int Run(const Request& rq) {
     options.stateFile =
         SyncAccount::StateFile(CDocumentHost::DefaultDataFolder(), rq.book, options.calendar);
 
+    // A book open in a planner is the planner's to sync: it would overwrite what we write.
+    QString held;
+    const std::unique_ptr<BookLock> lock = rq.dryRun ? nullptr : BookIo::Hold(rq.book, held);
+    if (!rq.dryRun && !lock) {
+        PrintLine(stderr, held);
+        return kNotAgreed;
+    }
     const bool exists = QFileInfo::exists(rq.book);
     DayList days;
+    FileIdentity identity;
     if (exists) {
         BookIo::ReadResult read = BookIo::Read(rq.book);
         if (!read.ok) {
@@ -162,8 +178,9 @@ int Run(const Request& rq) {
             return kNotAgreed;
         }
         days = std::move(read.days);
+        identity = read.identity;
     }
-    FileBook book(rq.book, std::move(days), exists);
+    FileBook book(rq.book, std::move(days), identity, exists);
 
     int argc = 1;
     char name[] = "tavrino-book";
@@ -190,7 +207,10 @@ int Run(const Request& rq) {
     for (const QString& line : result.err)
         PrintLine(stderr, line);
     if (result.connected && !rq.dryRun) {
-        if (!book.MakeIfMissing()) {
+        const bool made = book.MakeIfMissing();
+        for (const QString& warning : book.Warnings())
+            PrintLine(stderr, warning);
+        if (!made) {
             PrintLine(stderr, book.Problem());
             return kNotAgreed;
         }
