@@ -290,8 +290,10 @@ void SyncRunner::Plan(const std::shared_ptr<Listing>& listing) {
     for (const auto& [key, item] : in.state) {
         if (listing->texts.count(key) || item.pending)
             continue;
-        const bool present =
-            listing->full ? listing->etags.count(key) > 0 : !listing->gone.count(key);
+        // An incremental listing names what changed since the token: an item it does not name
+        // is as it was, unless it was made after the token, when it would have been named.
+        const bool present = listing->full || item.newerThanToken ? listing->etags.count(key) > 0
+                                                                  : !listing->gone.count(key);
         if (present)
             add(key, item.etag, item.base);
     }
@@ -325,7 +327,8 @@ void SyncRunner::WriteBook() {
             for (const QString& href : m_plan.forgotten)
                 fine = fine && m_state.Remove(href);
             if (!m_newToken.isEmpty())
-                fine = fine && m_state.SetMeta(QStringLiteral("token"), m_newToken);
+                fine = fine && m_state.SetMeta(QStringLiteral("token"), m_newToken) &&
+                       m_state.ClearNewerThanToken();
             if (!fine || !m_state.Commit()) {
                 m_state.Rollback();
                 return false;
@@ -363,6 +366,7 @@ void SyncRunner::Upload(std::size_t index) {
     case SyncEngine::Upload::Kind::create:
         // The new UID is in the state before the PUT: a sync killed after the server took it
         // finds it there and links it instead of sending it twice.
+        up.record.newerThanToken = true;
         if (!Record([&] { return m_state.Put(up.record); }))
             return;
         m_client->Put(url, up.body, QByteArray(), [this, &up, next, failed](const DavResponse& r) {

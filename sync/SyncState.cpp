@@ -136,7 +136,7 @@ bool SyncState::Open(const QString& file, bool dryRun, QString& problem) {
                             "value TEXT NOT NULL)")) &&
         Exec(QStringLiteral("CREATE TABLE IF NOT EXISTS items (href TEXT PRIMARY KEY, "
                             "uid TEXT NOT NULL, etag BLOB NOT NULL, pending INTEGER NOT NULL, "
-                            "use TEXT NOT NULL, base BLOB NOT NULL)")) &&
+                            "newer INTEGER NOT NULL, use TEXT NOT NULL, base BLOB NOT NULL)")) &&
         Exec(QStringLiteral(
             "CREATE TABLE IF NOT EXISTS entries (href TEXT NOT NULL REFERENCES items(href) "
             "ON DELETE CASCADE, seq INTEGER NOT NULL, date TEXT NOT NULL, slot TEXT NOT NULL, "
@@ -183,7 +183,7 @@ std::map<QString, StateItem> SyncState::Items() const {
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT href, uid, etag, pending, use, base FROM items"))) {
+    if (!q.exec(QStringLiteral("SELECT href, uid, etag, pending, use, base, newer FROM items"))) {
         m_error = q.lastError().text();
         return items;
     }
@@ -195,6 +195,7 @@ std::map<QString, StateItem> SyncState::Items() const {
         item.pending = q.value(3).toInt() != 0;
         item.use = UseOf(q.value(4).toString());
         item.base = q.value(5).toByteArray();
+        item.newerThanToken = q.value(6).toInt() != 0;
         items.emplace(item.href, std::move(item));
     }
     QSqlQuery e(db);
@@ -236,12 +237,13 @@ bool SyncState::Put(const StateItem& item) {
 bool SyncState::PutItem(const StateItem& item) {
     const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO items (href, uid, etag, pending, use, base) "
-                             "VALUES (?, ?, ?, ?, ?, ?)"));
+    q.prepare(QStringLiteral("INSERT OR REPLACE INTO items (href, uid, etag, pending, newer, use, "
+                             "base) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     q.addBindValue(item.href);
     q.addBindValue(Text(item.uid));
     q.addBindValue(item.etag.isNull() ? QByteArray("") : item.etag);
     q.addBindValue(item.pending ? 1 : 0);
+    q.addBindValue(item.newerThanToken ? 1 : 0);
     q.addBindValue(QString::fromLatin1(UseName(item.use)));
     q.addBindValue(item.base.isNull() ? QByteArray("") : item.base);
     if (!q.exec()) {
@@ -286,6 +288,10 @@ bool SyncState::Remove(const QString& href) {
         return true;
     m_error = q.lastError().text();
     return false;
+}
+
+bool SyncState::ClearNewerThanToken() {
+    return Exec(QStringLiteral("UPDATE items SET newer = 0"));
 }
 
 bool SyncState::Begin() {

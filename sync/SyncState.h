@@ -16,6 +16,9 @@ struct StateItem {
     // A new item whose UID was recorded before its PUT: on the server or not, we cannot tell
     // until the next listing.
     bool pending = false;
+    // Made after the sync token the state holds: an incremental listing names it while it
+    // exists, and says nothing once it is deleted (it was not there at the token).
+    bool newerThanToken = false;
     EventText::Use use = EventText::Use::placed;
     QByteArray base; // the server's stored text, which an upload patches
     // Its entries as both sides last agreed, where they are in the book.
@@ -44,6 +47,8 @@ public:
     // Records one item whole (its entries replaced), or forgets it.
     bool Put(const StateItem& item);
     bool Remove(const QString& href);
+    // A new token is stored: every item now was there at it.
+    bool ClearNewerThanToken();
 
     bool Begin();
     bool Commit();
