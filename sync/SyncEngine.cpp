@@ -29,6 +29,10 @@ QString Describe(const Entry& entry) {
         break;
     }
     QString text = DayEvents::MemoLine(entry.fields).mid(SyncProperties::kMemoLineMark.size());
+    // A line names an entry; a long memo is cut.
+    constexpr qsizetype kLongest = 80;
+    if (text.size() > kLongest)
+        text = text.left(kLongest - 1) + u'…';
     return QStringLiteral("%1 %2: %3").arg(entry.date.toString(Qt::ISODate), where, text);
 }
 

@@ -251,6 +251,10 @@ void Phone::Delete(const QString& uid) const {
     Run({"delete", uid}, {});
 }
 
+void Phone::Batch(const QByteArray& operations) const {
+    Run({"batch"}, operations);
+}
+
 QString Property(const QByteArray& icalendar, const QByteArray& name) {
     QByteArray text = icalendar;
     text.replace("\r\n ", "").replace("\n ", "").replace("\r\n\t", "").replace("\n\t", "");
@@ -350,4 +354,30 @@ std::map<QString, QByteArray> Etags(DavServer& server, const QUrl& calendar) {
             etags[key] = e.etag;
     }
     return etags;
+}
+
+std::map<QString, QByteArray> CalendarTexts(DavServer& server, const QUrl& calendar) {
+    std::map<QString, QByteArray> texts;
+    const std::map<QString, QByteArray> etags = Etags(server, calendar);
+    if (etags.empty())
+        return texts;
+    QStringList hrefs;
+    for (const auto& [key, etag] : etags)
+        hrefs << DavXml::ItemUrl(calendar, key).path(QUrl::FullyEncoded);
+    CalDavClient client;
+    client.SetCredentials(server.User(), server.Password());
+    const DavResponse got = Await([&](CalDavClient::Done done) {
+        client.Report(calendar, 1, DavXml::CalendarMultiget(hrefs), std::move(done));
+    });
+    for (const DavXml::Entry& e : DavXml::Parse(got.body).entries)
+        texts[DavXml::HrefKey(calendar, e.href)] = e.calendarData;
+    return texts;
+}
+
+QStringList Summaries(DavServer& server, const QUrl& calendar) {
+    QStringList summaries;
+    for (const auto& [href, text] : CalendarTexts(server, calendar))
+        summaries << Property(text, "SUMMARY");
+    summaries.sort();
+    return summaries;
 }

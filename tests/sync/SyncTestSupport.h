@@ -82,6 +82,8 @@ public:
     // change is the JSON object phone.py's edit reads.
     void Edit(const QString& uid, const QByteArray& change) const;
     void Delete(const QString& uid) const;
+    // Several changes in one go (phone.py batch): a JSON list of operations.
+    void Batch(const QByteArray& operations) const;
 
 private:
     QByteArray Run(const QStringList& args, const QByteArray& input) const;
@@ -130,3 +132,8 @@ QString Day(int n);
 
 // Every item of a calendar with its ETag, by href path.
 std::map<QString, QByteArray> Etags(DavServer& server, const QUrl& calendar);
+
+// Every item's text on a calendar, by href path, read with our own client (quick, for checks).
+std::map<QString, QByteArray> CalendarTexts(DavServer& server, const QUrl& calendar);
+// The SUMMARY of every event on a calendar, sorted: doubles show as doubles.
+QStringList Summaries(DavServer& server, const QUrl& calendar);

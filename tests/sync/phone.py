@@ -9,6 +9,9 @@ Usage: phone.py CALENDAR_URL USER PASSWORD COMMAND [ARGS]
                              "DATE": "YYYY-MM-DD" (moves an all-day or timed event to that day),
                              "REMOVE": [property names], "ADD_ALARM": true}
   delete UID                delete the event whose UID is UID
+  batch                     several of the above at once; stdin holds a JSON list of
+                            {"op": "add", "ics": text} or {"op": "edit" or "delete",
+                             "summary": SUMMARY of the event, "change": {as for edit}}
 USER and PASSWORD may be "-" for a server without authentication.
 """
 
@@ -26,11 +29,14 @@ def client(url, user, password):
     return caldav.DAVClient(url=url, username=user, password=password)
 
 
-def find(calendar, uid):
+def find(calendar, uid=None, summary=None):
     for event in calendar.events():
-        if str(event.icalendar_instance.walk("VEVENT")[0].get("UID")) == uid:
+        vevent = event.icalendar_instance.walk("VEVENT")[0]
+        if uid is not None and str(vevent.get("UID")) == uid:
             return event
-    sys.exit("no event with UID %s" % uid)
+        if summary is not None and str(vevent.get("SUMMARY")) == summary:
+            return event
+    sys.exit("no event %s" % (uid or summary))
 
 
 def shift(component, name, date):
@@ -67,40 +73,50 @@ def main():
             if part.strip():
                 calendar.save_event(part.lstrip() + end + "\r\n")
     elif command == "edit":
-        change = json.load(sys.stdin)
-        event = find(calendar, args[0])
-        cal = event.icalendar_instance
-        for component in cal.walk("VEVENT"):
-            if "RECURRENCE-ID" in component:
-                continue
-            for name in ("SUMMARY", "DESCRIPTION", "LOCATION"):
-                if name in change:
-                    if name in component:
-                        del component[name]
-                    component.add(name, change[name])
-            for name in change.get("REMOVE", []):
-                if name in component:
-                    del component[name]
-            if "DATE" in change:
-                date = datetime.date.fromisoformat(change["DATE"])
-                start = component["DTSTART"].dt
-                start_date = start.date() if isinstance(start, datetime.datetime) else start
-                if "DTEND" in component:
-                    end = component["DTEND"].dt
-                    end_date = end.date() if isinstance(end, datetime.datetime) else end
-                    shift(component, "DTEND", date + (end_date - start_date))
-                shift(component, "DTSTART", date)
-            if change.get("ADD_ALARM"):
-                alarm = icalendar.Alarm()
-                alarm.add("ACTION", "DISPLAY")
-                alarm.add("DESCRIPTION", "reminder")
-                alarm.add("TRIGGER", datetime.timedelta(minutes=-15))
-                component.add_component(alarm)
-        event.save()
+        edit(find(calendar, uid=args[0]), json.load(sys.stdin))
     elif command == "delete":
-        find(calendar, args[0]).delete()
+        find(calendar, uid=args[0]).delete()
+    elif command == "batch":
+        for op in json.load(sys.stdin):
+            if op["op"] == "add":
+                calendar.save_event(op["ics"])
+            elif op["op"] == "edit":
+                edit(find(calendar, summary=op["summary"]), op["change"])
+            elif op["op"] == "delete":
+                find(calendar, summary=op["summary"]).delete()
     else:
         sys.exit("unknown command " + command)
+
+
+def edit(event, change):
+    cal = event.icalendar_instance
+    for component in cal.walk("VEVENT"):
+        if "RECURRENCE-ID" in component:
+            continue
+        for name in ("SUMMARY", "DESCRIPTION", "LOCATION"):
+            if name in change:
+                if name in component:
+                    del component[name]
+                component.add(name, change[name])
+        for name in change.get("REMOVE", []):
+            if name in component:
+                del component[name]
+        if "DATE" in change:
+            date = datetime.date.fromisoformat(change["DATE"])
+            start = component["DTSTART"].dt
+            start_date = start.date() if isinstance(start, datetime.datetime) else start
+            if "DTEND" in component:
+                end = component["DTEND"].dt
+                end_date = end.date() if isinstance(end, datetime.datetime) else end
+                shift(component, "DTEND", date + (end_date - start_date))
+            shift(component, "DTSTART", date)
+        if change.get("ADD_ALARM"):
+            alarm = icalendar.Alarm()
+            alarm.add("ACTION", "DISPLAY")
+            alarm.add("DESCRIPTION", "reminder")
+            alarm.add("TRIGGER", datetime.timedelta(minutes=-15))
+            component.add_component(alarm)
+    event.save()
 
 
 if __name__ == "__main__":
