@@ -311,6 +311,31 @@ QByteArray ToolHome::Read(const QString& name) const {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+void ToolHome::EditDay(const QString& book, const QString& date,
+                       const std::function<void(QJsonObject& day)>& change) const {
+    const ToolRun dump = Run({"dump", Path(book)});
+    ASSERT_EQ(dump.exitCode, 0) << dump.err.toStdString();
+    QJsonObject whole = QJsonDocument::fromJson(dump.out.toUtf8()).object();
+    QJsonArray days = whole["days"].toArray();
+    bool found = false;
+    for (qsizetype i = 0; i < days.size() && !found; ++i) {
+        QJsonObject day = days[i].toObject();
+        if (day["day"].toString() != date)
+            continue;
+        day.remove("date"); // the day gives the date
+        change(day);
+        days[i] = day;
+        found = true;
+    }
+    if (!found) {
+        QJsonObject day{{"day", date}};
+        change(day);
+        days.append(day);
+    }
+    whole["days"] = days;
+    Build(book, QJsonDocument(whole).toJson(QJsonDocument::Compact));
+}
+
 std::map<QString, BookDay> BookDays(const ToolHome& home, const QString& book) {
     const ToolRun dump = home.Run({"dump", home.Path(book)});
     EXPECT_EQ(dump.exitCode, 0) << dump.err.toStdString();

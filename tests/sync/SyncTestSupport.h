@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QJsonArray>
+#include <QJsonObject>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -15,7 +16,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <vector>
+
+// Texts in failure messages as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
 
 // One server process, started on a free port on first use and stopped by its process id when
 // the test program ends (also when a test failed; the child dies with us if we crash).
@@ -112,6 +119,10 @@ public:
     // Writes a book from the dump form's JSON.
     void Build(const QString& book, const QByteArray& json) const;
     QByteArray Read(const QString& name) const;
+    // Changes one day of a book as the planner would: dumped, changed, built again. A day the
+    // book does not hold is made.
+    void EditDay(const QString& book, const QString& date,
+                 const std::function<void(QJsonObject& day)>& change) const;
 
 private:
     QTemporaryDir m_dir;
