@@ -494,7 +494,10 @@ void SetTimedHour(icalcomponent* cal, icalcomponent* event, const QDate& date, i
     RemoveAll(event, ICAL_DTEND_PROPERTY);
     RemoveAll(event, ICAL_DURATION_PROPERTY);
     const QDateTime start(date, QTime(minutes / 60, minutes % 60), zone);
-    const QDateTime end = start.addSecs(3600);
+    // An hour, but never into the next day: the row is this day's, and an event that ran past
+    // midnight would be an event over two days.
+    const QDateTime end =
+        std::min(start.addSecs(3600), QDateTime(date.addDays(1), QTime(0, 0), zone));
     const QByteArray id = ZoneId(zone);
     if (id.isEmpty()) {
         AddLine(event, "DTSTART:" + UtcText(start));

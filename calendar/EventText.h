@@ -44,7 +44,8 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
            const QString& user);
 
 // A new calendar item for a book entry: a row with a clock time is a timed event of an hour in
-// zone (with its VTIMEZONE); any other row, the heading and the memo are all-day events.
+// zone (with its VTIMEZONE), ending at midnight at the latest; any other row, the heading and
+// the memo are all-day events.
 QByteArray New(const QString& uid, const DayEvents::Entry& entry, const QTimeZone& zone,
                const QDateTime& now);
 

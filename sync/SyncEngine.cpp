@@ -125,6 +125,9 @@ private:
     void Create(const Entry& entry);
     void Apply();
     void Guard();
+    // A line for one side, kept in the order of the days and their places.
+    void BookLine(const Entry& e, const QString& what);
+    QString ServerLine(const Entry& e, const QString& what);
 
     const Input& m_in;
     Plan m_plan;
@@ -134,7 +137,28 @@ private:
     std::map<QString, StateItem> m_state;
     int m_bookRemovals = 0;
     int m_agreedInWindow = 0;
+    std::vector<std::pair<QString, QString>> m_bookLines;
+    std::vector<std::pair<QString, QString>> m_serverLines;
 };
+
+// Days in order, and within a day the heading, the rows from the top, then the memo.
+QString OrderKey(const Entry& e) {
+    const int place = e.slot == Slot::heading ? 0
+                      : e.slot == Slot::row   ? 1 + std::max(e.row, 0)
+                      : e.slot == Slot::memo  ? 20
+                                              : 21;
+    return e.date.toString(Qt::ISODate) + QStringLiteral("/%1").arg(place, 2, 10, QLatin1Char('0'));
+}
+
+void Planner::BookLine(const Entry& e, const QString& what) {
+    m_bookLines.push_back({OrderKey(e), QStringLiteral("book: %1 (%2)").arg(Describe(e), what)});
+}
+
+QString Planner::ServerLine(const Entry& e, const QString& what) {
+    const QString line = QStringLiteral("calendar: %1 (%2)").arg(Describe(e), what);
+    m_serverLines.push_back({OrderKey(e), line});
+    return line;
+}
 
 DayWork& Planner::Day(const QDate& date) {
     auto it = m_days.find(date);
@@ -228,7 +252,31 @@ void Planner::MatchDays() {
         pass([](const Entry& a, const Entry& b) {
             return a.fields.plan == b.fields.plan && a.fields.detail == b.fields.detail;
         });
-        pass([](const Entry& a, const Entry& b) { return a.row == b.row; });
+        // Last, the place: where its nearest neighbour went (挿入 and 削除 move the rows below
+        // them together), else the row it had.
+        for (const Ref& r : std::set<Ref>(open)) {
+            const Entry& a = m_state.at(r.href).entries[r.index];
+            int offset = 0;
+            int nearest = CYoteiDay::kRows + 1;
+            for (const Ref& other : refs) {
+                const Entry& o = m_state.at(other.href).entries[other.index];
+                const std::optional<Entry>& found = m_bookOf[other];
+                if (open.count(other) || o.slot != Slot::row || !found ||
+                    found->slot != Slot::row || std::abs(o.row - a.row) >= nearest)
+                    continue;
+                nearest = std::abs(o.row - a.row);
+                offset = found->row - o.row;
+            }
+            for (const int row : {a.row + offset, a.row}) {
+                for (std::size_t k = 0; k < work.book.size() && open.count(r); ++k) {
+                    if (!work.used[k] && work.book[k].slot == Slot::row &&
+                        work.book[k].row == row) {
+                        take(r, k);
+                        open.erase(r);
+                    }
+                }
+            }
+        }
     }
 }
 
@@ -246,8 +294,7 @@ void Planner::Create(const Entry& entry) {
     up.record.use = Use::placed;
     up.record.entries = {entry};
     up.body = EventText::New(uid, entry, m_in.zone, m_in.now);
-    up.what = QStringLiteral("calendar: %1 (added)").arg(Describe(entry));
-    m_plan.serverChanges << up.what;
+    up.what = ServerLine(entry, QStringLiteral("added"));
     m_plan.uploads.push_back(std::move(up));
 }
 
@@ -259,7 +306,7 @@ void Planner::ConflictCopyOf(const Entry& b, const Entry& serverVersion) {
                                        "a new event marked %2")
                             .arg(Describe(shown), SyncProperties::kConflictMark);
     Place(b.date, copy, Slot::row, b.slot == Slot::row ? b.row : -1, [this](const Entry& placed) {
-        m_plan.bookChanges << QStringLiteral("book: %1 (added)").arg(Describe(placed));
+        BookLine(placed, QStringLiteral("added"));
         Create(placed);
     });
 }
@@ -288,14 +335,13 @@ void Planner::Arrive(ItemWork& w, const Entry& s) {
         ConflictCopyOf(b, s);
         day.sets.push_back({b, s.fields, [this, &w](const Entry& set) {
                                 w.record.entries.push_back(set);
-                                m_plan.bookChanges
-                                    << QStringLiteral("book: %1 (changed)").arg(Describe(set));
+                                BookLine(set, QStringLiteral("changed"));
                             }});
         return;
     }
     Place(s.date, s.fields, s.slot, s.row, [this, &w](const Entry& placed) {
         w.record.entries.push_back(placed);
-        m_plan.bookChanges << QStringLiteral("book: %1 (added)").arg(Describe(placed));
+        BookLine(placed, QStringLiteral("added"));
     });
 }
 
@@ -310,15 +356,13 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
     auto set = [this, &w](const Entry& entry, const Fields& fields) {
         Day(entry.date).sets.push_back({entry, fields, [this, &w](const Entry& done) {
                                             w.record.entries.push_back(done);
-                                            m_plan.bookChanges
-                                                << QStringLiteral("book: %1 (changed)")
-                                                       .arg(Describe(done));
+                                            BookLine(done, QStringLiteral("changed"));
                                         }});
     };
     auto clear = [this](const Entry& entry) {
         Day(entry.date).clears.push_back(entry);
         ++m_bookRemovals;
-        m_plan.bookChanges << QStringLiteral("book: %1 (removed)").arg(Describe(entry));
+        BookLine(entry, QStringLiteral("removed"));
     };
 
     if (!s) {
@@ -343,8 +387,7 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
             Day(b->date).clears.push_back(*b);
             Place(b->date, ConflictCopy(*b), Slot::row, b->slot == Slot::row ? b->row : -1,
                   [this](const Entry& placed) {
-                      m_plan.bookChanges
-                          << QStringLiteral("book: %1 (added)").arg(Describe(placed));
+                      BookLine(placed, QStringLiteral("added"));
                       Create(placed);
                   });
         }
@@ -356,8 +399,7 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
     auto moveTo = [&](const Entry& from) {
         // The event went to another day: its entry leaves this day and arrives on the other.
         Day(from.date).clears.push_back(from);
-        m_plan.bookChanges << QStringLiteral("book: %1 (moved to %2)")
-                                  .arg(Describe(from), s->date.toString(Qt::ISODate));
+        BookLine(from, QStringLiteral("moved to %1").arg(s->date.toString(Qt::ISODate)));
         Arrive(w, *s);
     };
 
@@ -401,13 +443,12 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
                 return;
             }
             up.record.entries = {*b};
-            up.what = QStringLiteral("calendar: %1 (changed)").arg(Describe(*b));
+            up.what = ServerLine(*b, QStringLiteral("changed"));
         } else {
             up.kind = Upload::Kind::remove;
             up.etag = sv->etag;
-            up.what = QStringLiteral("calendar: %1 (removed)").arg(Describe(*a));
+            up.what = ServerLine(*a, QStringLiteral("removed"));
         }
-        m_plan.serverChanges << up.what;
         m_plan.uploads.push_back(std::move(up));
         w.byUpload = true;
         return;
@@ -596,6 +637,13 @@ Plan Planner::Run() {
             m_plan.agreed.push_back(std::move(w.record));
     }
     Guard();
+    for (auto* lines : {&m_bookLines, &m_serverLines})
+        std::stable_sort(lines->begin(), lines->end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+    for (const auto& [key, line] : m_bookLines)
+        m_plan.bookChanges << line;
+    for (const auto& [key, line] : m_serverLines)
+        m_plan.serverChanges << line;
     return std::move(m_plan);
 }
 
