@@ -97,6 +97,13 @@ Commands:
                          dates are those of the government's list; from 2028 on
                          they are a forecast by the rules in force today, with
                          the equinox days by the astronomical formula.
+  sync [--url URL] [--user NAME] [--password-file FILE] [--create]
+       [--from DATE] [--to DATE] [--dry-run] [--force] BOOK
+                         Bring BOOK and a CalDAV calendar into agreement, both
+                         ways (see below). BOOK is made when missing. Prints
+                         what changed in the book ("book: ...") and on the
+                         calendar ("calendar: ..."); conflicts, edits not sent
+                         and failures go to stderr.
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -173,10 +180,43 @@ import --format csv: the CSV that export writes, in UTF-8 (with or without a
   twice (the second one conflicts unless its texts are the same).
 A malformed IN is reported as IN:LINE: what, and BOOK is left untouched.
 
+sync: URL is a calendar collection, https:// (or http:// to this machine only,
+  when a password is sent). --create makes a missing calendar, named after the
+  book; without it a mistyped URL makes nothing. The password is the first line
+  of --password-file, else the environment variable TAVRINO_CALDAV_PASSWORD; it
+  is never taken from the command line, printed or written. The URL and the user
+  are remembered per book (~/.config/VELKORAN/Tavrino/sync-accounts.ini, yours
+  alone), so later `tavrino-book sync BOOK` repeats them; what both sides last
+  agreed on is kept in ~/.local/share/VELKORAN/Tavrino/sync/.
+  Only the days from --from to --to (default: a year before today to two years
+  after it) are touched, on either side. A row whose plan or detail has text is
+  an event (a time alone is a label and stays in the book): a clock time (9,
+  09, 9:30, full-width digits too) gives an hour in the system's time zone,
+  anything else (朝, ①, none) an all-day event whose summary starts with it. The
+  heading and the memo are an all-day event each. Rows are matched to their
+  events by their texts, so 挿入 and 削除 send nothing. An edit sends only what
+  changed (summary, description, the start and end moved together); other
+  properties stay as the calendar has them. 詳細's first line is an event's
+  LOCATION when it has one.
+  Events made elsewhere are placed as import places them; one that finds no
+  free row goes into the memo as a line starting with "⇄ ", which the memo's own
+  event leaves out. Repeating events, events over several days and invitations
+  organised by someone else are shown but not written back ("not sent"). Events
+  export wrote (UID ending in @tavrino-book) are named, never placed.
+  When both sides changed the same entry, the calendar's version takes its place
+  and the book's is kept beside it as a new event starting with 【競合】 (exit 1).
+  An edit beats a deletion on either side. A sync that would delete more than
+  half and more than ten of either side's entries, or follow a side that was
+  emptied, stops and changes nothing; --force goes on. --dry-run lists what
+  would change on each side and changes nothing. A book open in the planner is
+  not written; the planner syncs it itself.
+
 Exit status:
-  0  success
+  0  success (sync: both sides agree)
   1  a file could not be read or written, the JSON, iCalendar or CSV is
-     malformed, or an import found conflicts; the message (for JSON:
+     malformed, an import found conflicts, or a sync left conflicts, failed
+     items or edits not sent, or could not reach the calendar or log in (the
+     book is then untouched); the message (for JSON:
      JSON:LINE:COLUMN: what) goes to stderr and nothing to stdout, except the
      salvaged days of dump --salvage
   2  bad usage
