@@ -141,6 +141,18 @@ private:
     std::vector<std::pair<QString, QString>> m_serverLines;
 };
 
+bool SameEntries(const std::vector<Entry>& a, const std::vector<Entry>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Entry& x, const Entry& y) {
+        return x.date == y.date && x.slot == y.slot && x.row == y.row &&
+               x.priorTime == y.priorTime && x.fields == y.fields;
+    });
+}
+
+bool SameRecord(const StateItem& a, const StateItem& b) {
+    return a.uid == b.uid && a.etag == b.etag && a.pending == b.pending && a.use == b.use &&
+           a.base == b.base && SameEntries(a.entries, b.entries);
+}
+
 // Days in order, and within a day the heading, the rows from the top, then the memo.
 QString OrderKey(const Entry& e) {
     const int place = e.slot == Slot::heading ? 0
@@ -631,10 +643,16 @@ Plan Planner::Run() {
     for (auto& [href, w] : m_items) {
         if (w.byUpload)
             w.record.entries = w.previous;
-        if (w.forget && !w.byUpload)
+        if (w.forget && !w.byUpload) {
             m_plan.forgotten << href;
-        else
-            m_plan.agreed.push_back(std::move(w.record));
+            continue;
+        }
+        // A record the state holds already is not written again: a sync that changes nothing
+        // writes nothing.
+        const auto known = m_in.state.find(href);
+        if (known != m_in.state.end() && SameRecord(known->second, w.record))
+            continue;
+        m_plan.agreed.push_back(std::move(w.record));
     }
     Guard();
     for (auto* lines : {&m_bookLines, &m_serverLines})

@@ -179,11 +179,20 @@ TEST_F(SyncEngineTest, DaysOutsideTheWindowAreNotTouched) {
     // Neither in the book (the day is outside) nor changed: nothing happens, and its agreed
     // entry is kept for when the window reaches it.
     in.days.clear();
-    const SyncEngine::Plan plan = SyncEngine::Make(in);
+    SyncEngine::Plan plan = SyncEngine::Make(in);
     EXPECT_TRUE(plan.uploads.empty());
     EXPECT_TRUE(plan.days.empty());
+    EXPECT_TRUE(plan.agreed.empty());
+    EXPECT_TRUE(plan.forgotten.isEmpty());
+    // Changed on the server, it is recorded with its old entry still agreed for that day.
+    Entry moved = outside;
+    moved.fields.plan = QStringLiteral("窓の外（変更）");
+    ServerNow("out", moved);
+    plan = SyncEngine::Make(in);
+    EXPECT_TRUE(plan.days.empty());
     ASSERT_EQ(plan.agreed.size(), 1u);
-    EXPECT_EQ(plan.agreed[0].entries.size(), 1u);
+    ASSERT_EQ(plan.agreed[0].entries.size(), 1u);
+    EXPECT_EQ(plan.agreed[0].entries[0].fields.plan, QStringLiteral("窓の外"));
 }
 
 } // namespace

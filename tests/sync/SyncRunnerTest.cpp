@@ -97,6 +97,14 @@ TEST_P(SyncRunnerTest, AChangeMadeMeanwhileIsFetchedMergedAndTriedAgain) {
     const QByteArray& event = texts.begin()->second;
     EXPECT_EQ(Property(event, "SUMMARY"), Q8(u8"会議（変更）"));
     EXPECT_TRUE(event.contains("BEGIN:VALARM")) << event.toStdString();
+
+    // Nothing changed since: the calendar's properties and the listing of what changed, and no
+    // write to the book.
+    r = Run();
+    EXPECT_EQ(r.exitCode, 0) << r.err.join('\n').toStdString();
+    EXPECT_TRUE(r.out.isEmpty());
+    EXPECT_EQ(requests, 2);
+    EXPECT_EQ(book.writes, writesBefore);
 }
 
 TEST_P(SyncRunnerTest, AnEditMadeMeanwhileOnTheServerIsAConflictNotAnOverwrite) {
