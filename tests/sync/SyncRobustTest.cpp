@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 namespace {
 
@@ -194,6 +195,43 @@ TEST_P(SyncRadicaleTest, AWrongPasswordOrAServerThatIsDownLeavesTheBookAlone) {
     QFile saved(accounts.filePath());
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_FALSE(saved.readAll().contains("secret"));
+}
+
+TEST_P(SyncRadicaleTest, ThePasswordComesFromThePlannersKeyring) {
+    home.Build(
+        "book.dat",
+        QStringLiteral(R"({"days":[{"day":"%1","rows":[{"plan":"一"}]}]})").arg(Day(28)).toUtf8());
+    // A session of its own with a keyring holding the planner's entry for this account.
+    const QString key = "alice@" + calendar.toString(QUrl::FullyEncoded);
+    const QString script =
+        QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets "
+                       ">/dev/null 2>&1 && printf secret | secret-tool store --label=Tavrino "
+                       "user '%1' server Tavrino type plaintext && "
+                       "'%2' sync --url '%3' --user alice --create '%4'")
+            .arg(key, QStringLiteral(TAVRINO_BOOK_EXE), calendar.toString(), home.Path("book.dat"));
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.Path("keyring-home"));
+    env.insert("XDG_DATA_HOME", home.Path("data"));
+    env.insert("XDG_CONFIG_HOME", home.Path("config"));
+    env.insert("TZ", "Asia/Tokyo");
+    env.remove("TAVRINO_CALDAV_PASSWORD");
+    env.remove("DBUS_SESSION_BUS_ADDRESS");
+    p.setProcessEnvironment(env);
+    QDir().mkpath(home.Path("keyring-home"));
+    p.start("dbus-run-session", {"--", "sh", "-c", script});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString out = QString::fromUtf8(p.readAllStandardOutput());
+    EXPECT_EQ(p.exitCode(), 0) << out.toStdString() << p.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(Q8(u8"row 1: 一 (added)"))) << out.toStdString();
+    EXPECT_EQ(Summaries(*server, calendar), QStringList{Q8(u8"一")});
+
+    // Without a keyring, the tool says where a password can come from.
+    const ToolRun none =
+        home.Run({"sync", "--url", calendar.toString(), "--user", "alice", home.Path("book.dat")},
+                 {"DBUS_SESSION_BUS_ADDRESS=unix:path=" + home.Path("no-bus")});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_TRUE(none.err.contains("TAVRINO_CALDAV_PASSWORD")) << none.err.toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, SyncRadicaleTest, ::testing::Values(DavServer::Kind::radicale),

@@ -4,11 +4,13 @@
 #include "platform/core/Document.h"
 #include "sync/CalDavClient.h"
 #include "sync/SyncAccount.h"
+#include "sync/SyncPassword.h"
 #include "sync/SyncRunner.h"
 #include "tools/book/BookIo.h"
 #include "tools/book/BookText.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QTimeZone>
@@ -98,7 +100,8 @@ private:
     QString m_problem;
 };
 
-// The password: the first line of --password-file, else TAVRINO_CALDAV_PASSWORD.
+// The password: the first line of --password-file, else TAVRINO_CALDAV_PASSWORD (else the
+// keyring, looked up by the caller).
 bool Password(const Request& rq, QString& password, QString& problem) {
     if (!rq.passwordFile.isEmpty()) {
         QFile file(rq.passwordFile);
@@ -138,15 +141,32 @@ int Run(const Request& rq) {
     if (const QString problem = CalDavClient::UrlProblem(options.calendar, !options.user.isEmpty());
         !problem.isEmpty())
         return Usage(problem);
+    int argc = 1;
+    char name[] = "tavrino-book";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+
     QString problem;
     if (!Password(rq, options.password, problem)) {
         PrintLine(stderr, problem);
         return kNotAgreed;
     }
-    if (!options.user.isEmpty() && options.password.isEmpty())
-        return Usage(QStringLiteral("no password for %1: give --password-file FILE or set "
-                                    "TAVRINO_CALDAV_PASSWORD")
-                         .arg(options.user));
+    if (!options.user.isEmpty() && options.password.isEmpty()) {
+        // The planner keeps the password in the desktop's keyring.
+        QEventLoop wait;
+        SyncPassword::Read(options.calendar, options.user,
+                           [&](const QString& password, const QString& why) {
+                               options.password = password;
+                               problem = why;
+                               wait.quit();
+                           });
+        wait.exec();
+        if (options.password.isEmpty())
+            return Usage(QStringLiteral("no password for %1: give --password-file FILE, set "
+                                        "TAVRINO_CALDAV_PASSWORD, or let the planner keep it in "
+                                        "the keyring (%2)")
+                             .arg(options.user, problem));
+    }
 
     const QDate today = QDate::currentDate();
     options.from = rq.from.isValid() ? rq.from : today.addYears(-1);
@@ -182,10 +202,6 @@ int Run(const Request& rq) {
     }
     FileBook book(rq.book, std::move(days), identity, exists);
 
-    int argc = 1;
-    char name[] = "tavrino-book";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
     SyncRunner runner;
     // A test hook: the process ends at once after its k-th answered request, as a killed sync
     // would, so that the next run can be checked to converge.

@@ -183,8 +183,10 @@ A malformed IN is reported as IN:LINE: what, and BOOK is left untouched.
 sync: URL is a calendar collection, https:// (or http:// to this machine only,
   when a password is sent). --create makes a missing calendar, named after the
   book; without it a mistyped URL makes nothing. The password is the first line
-  of --password-file, else the environment variable TAVRINO_CALDAV_PASSWORD; it
-  is never taken from the command line, printed or written. The URL and the user
+  of --password-file, else the environment variable TAVRINO_CALDAV_PASSWORD,
+  else the planner's entry for the account in the desktop's keyring (service
+  "Tavrino", key USER@URL); it is never taken from the command line, printed or
+  written. The URL and the user
   are remembered per book (~/.config/VELKORAN/Tavrino/sync-accounts.ini, yours
   alone), so later `tavrino-book sync BOOK` repeats them; what both sides last
   agreed on is kept in ~/.local/share/VELKORAN/Tavrino/sync/.
