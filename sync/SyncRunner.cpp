@@ -362,6 +362,18 @@ void SyncRunner::Upload(std::size_t index) {
     auto failed = [this, &up](const DavResponse& r) {
         m_result.err << QStringLiteral("failed: %1: %2").arg(up.what, StatusText(r));
     };
+    // Without an answer the server is out of reach: the rest would fail alike, and waits for the
+    // next sync.
+    auto lost = [this, index](const DavResponse& r) {
+        if (r.status != 0)
+            return false;
+        m_result.err << QStringLiteral("could not reach %1: %2; %3 changes to the calendar wait "
+                                       "for the next sync")
+                            .arg(m_options.calendar.toString(), r.failure)
+                            .arg(m_plan.uploads.size() - index);
+        Finish();
+        return true;
+    };
     switch (up.kind) {
     case SyncEngine::Upload::Kind::create:
         // The new UID is in the state before the PUT: a sync killed after the server took it
@@ -369,28 +381,33 @@ void SyncRunner::Upload(std::size_t index) {
         up.record.newerThanToken = true;
         if (!Record([&] { return m_state.Put(up.record); }))
             return;
-        m_client->Put(url, up.body, QByteArray(), [this, &up, next, failed](const DavResponse& r) {
-            if (r.ok()) {
-                up.record.pending = false;
-                up.record.etag = r.etag;
-                up.record.base = up.body;
-                if (!Record([&] { return m_state.Put(up.record); }))
-                    return;
-                m_uploaded.push_back(up.record.href);
-            } else if (r.status == 412) {
-                m_anotherRound = true;
-            } else {
-                failed(r);
-                // Refused: the book still holds it, and the next sync offers it again. With no
-                // answer at all it may have arrived, and stays pending.
-                if (r.status != 0 && !Record([&] { return m_state.Remove(up.record.href); }))
-                    return;
-            }
-            next();
-        });
+        m_client->Put(url, up.body, QByteArray(),
+                      [this, &up, next, failed, lost](const DavResponse& r) {
+                          if (lost(r))
+                              return; // it may have arrived: it stays pending
+                          if (r.ok()) {
+                              up.record.pending = false;
+                              up.record.etag = r.etag;
+                              up.record.base = up.body;
+                              if (!Record([&] { return m_state.Put(up.record); }))
+                                  return;
+                              m_uploaded.push_back(up.record.href);
+                          } else if (r.status == 412) {
+                              m_anotherRound = true;
+                          } else {
+                              failed(r);
+                              // Refused: the book still holds it, and the next sync offers it
+                              // again.
+                              if (!Record([&] { return m_state.Remove(up.record.href); }))
+                                  return;
+                          }
+                          next();
+                      });
         return;
     case SyncEngine::Upload::Kind::update:
-        m_client->Put(url, up.body, up.etag, [this, &up, next, failed](const DavResponse& r) {
+        m_client->Put(url, up.body, up.etag, [this, &up, next, failed, lost](const DavResponse& r) {
+            if (lost(r))
+                return;
             if (r.ok()) {
                 up.record.etag = r.etag;
                 up.record.base = up.body;
@@ -407,7 +424,9 @@ void SyncRunner::Upload(std::size_t index) {
         });
         return;
     case SyncEngine::Upload::Kind::remove:
-        m_client->Delete(url, up.etag, [this, &up, next, failed](const DavResponse& r) {
+        m_client->Delete(url, up.etag, [this, &up, next, failed, lost](const DavResponse& r) {
+            if (lost(r))
+                return;
             if (r.ok() || r.status == 404) {
                 if (!Record([&] { return m_state.Remove(up.record.href); }))
                     return;

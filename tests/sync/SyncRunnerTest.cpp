@@ -131,6 +131,27 @@ TEST_P(SyncRunnerTest, AnEditMadeMeanwhileOnTheServerIsAConflictNotAnOverwrite) 
               (QStringList{Q8(u8"【競合】会議（本の変更）"), Q8(u8"会議（電話の変更）")}));
 }
 
+TEST_P(SyncRunnerTest, AServerGoneMidwayLeavesTheRestForTheNextSync) {
+    MakeIt();
+    for (int r = 0; r < 3; ++r)
+        book.m_days[day].m_plans[r] = QStringLiteral("行%1").arg(r + 1);
+    // The server goes after our listing, before the first write.
+    SyncResult result = Run([this](int n) {
+        if (n == 2)
+            server->Stop();
+    });
+    EXPECT_EQ(result.exitCode, 1);
+    ASSERT_EQ(result.err.size(), 1) << result.err.join('\n').toStdString();
+    EXPECT_TRUE(result.err[0].startsWith("could not reach " + calendar.toString()));
+    EXPECT_TRUE(result.err[0].endsWith("3 changes to the calendar wait for the next sync"))
+        << result.err[0].toStdString();
+    ASSERT_TRUE(server->Start());
+    result = Run();
+    EXPECT_EQ(result.exitCode, 0) << result.err.join('\n').toStdString();
+    EXPECT_EQ(Summaries(*server, calendar),
+              (QStringList{QStringLiteral("行1"), QStringLiteral("行2"), QStringLiteral("行3")}));
+}
+
 SYNC_TEST_SERVERS(SyncRunnerTest);
 
 } // namespace
