@@ -312,7 +312,9 @@ void Planner::Create(const Entry& entry) {
 
 void Planner::ConflictCopyOf(const Entry& b, const Entry& serverVersion) {
     const Fields copy = ConflictCopy(b);
-    Entry shown = serverVersion;
+    // Named where the book has it, with the calendar's text that now stands there.
+    Entry shown = b;
+    shown.fields = serverVersion.fields;
     m_plan.conflicts << QStringLiteral("conflict: %1 was changed on both sides; the calendar's "
                                        "version is in the book, the book's is kept beside it as "
                                        "a new event marked %2")
@@ -391,7 +393,6 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
         if (!sv) {
             Create(*b);
         } else {
-            Entry gone = *a;
             m_plan.conflicts << QStringLiteral("conflict: %1 was changed in the book and moved or "
                                                "cancelled on the calendar; the book's version is "
                                                "kept as a new event marked %2")

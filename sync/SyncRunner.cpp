@@ -362,16 +362,11 @@ void SyncRunner::Upload(std::size_t index) {
     auto failed = [this, &up](const DavResponse& r) {
         m_result.err << QStringLiteral("failed: %1: %2").arg(up.what, StatusText(r));
     };
-    // Without an answer the server is out of reach: the rest would fail alike, and waits for the
-    // next sync.
+    // No answer at all: NoAnswer tells a server out of reach from one that dropped this request.
     auto lost = [this, index](const DavResponse& r) {
         if (r.status != 0)
             return false;
-        m_result.err << QStringLiteral("could not reach %1: %2; %3 changes to the calendar wait "
-                                       "for the next sync")
-                            .arg(m_options.calendar.toString(), r.failure)
-                            .arg(m_plan.uploads.size() - index);
-        Finish();
+        NoAnswer(index, r);
         return true;
     };
     switch (up.kind) {
@@ -439,6 +434,28 @@ void SyncRunner::Upload(std::size_t index) {
         });
         return;
     }
+}
+
+void SyncRunner::NoAnswer(std::size_t index, const DavResponse& failure) {
+    // A server may close the connection on a request it refuses before it is all sent (a body
+    // too large): if it still answers, only this item failed; if not, the rest would fail alike
+    // and waits for the next sync. A new item stays pending: it may have arrived.
+    m_client->Propfind(m_options.calendar, 0, DavXml::PropfindCollection(),
+                       [this, index, failure](const DavResponse& probe) {
+                           if (probe.status == 0) {
+                               m_result.err
+                                   << QStringLiteral("could not reach %1: %2; %3 changes "
+                                                     "to the calendar wait for the next "
+                                                     "sync")
+                                          .arg(m_options.calendar.toString(), failure.failure)
+                                          .arg(m_plan.uploads.size() - index);
+                               Finish();
+                               return;
+                           }
+                           m_result.err << QStringLiteral("failed: %1: %2")
+                                               .arg(m_plan.uploads[index].what, failure.failure);
+                           Upload(index + 1);
+                       });
 }
 
 void SyncRunner::Refetch() {

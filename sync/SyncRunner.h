@@ -76,6 +76,7 @@ private:
     void Plan(const std::shared_ptr<Listing>& listing);
     void WriteBook();
     void Upload(std::size_t index);
+    void NoAnswer(std::size_t index, const DavResponse& failure);
     void Refetch();
     void RoundDone();
     void Finish();
