@@ -250,6 +250,33 @@ TEST_P(SyncChangesTest, ADryRunNamesBothSidesAndChangesNothing) {
     ExpectSettled();
 }
 
+TEST_P(SyncChangesTest, DaysOutsideTheWindowAreLeftAloneOnBothSides) {
+    MakeIt();
+    home.Build("book.dat", QStringLiteral(R"({"days":[{"day":"%1","rows":[{"plan":"内の本"}]},)"
+                                          R"({"day":"%2","rows":[{"plan":"外の本"}]}]})")
+                               .arg(Day(3), Day(50))
+                               .toUtf8());
+    PhoneOf().Add(PhoneEventText("inside", "DTSTART;VALUE=DATE:" + Day(4).remove('-') +
+                                               "\r\nSUMMARY:内の電話\r\n") +
+                  PhoneEventText("outside", "DTSTART;VALUE=DATE:" + Day(60).remove('-') +
+                                                "\r\nSUMMARY:外の電話\r\n"));
+    ToolRun run = Sync("book.dat", {"--from", Day(0), "--to", Day(30)});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    std::map<QString, BookDay> days = Days("book.dat");
+    EXPECT_EQ(days.size(), 3u);
+    EXPECT_EQ(days[Day(4)].rows, (Rows{{1, Q8(u8"|内の電話|")}}));
+    EXPECT_FALSE(days.count(Day(60)));
+    EXPECT_EQ(Summaries(*server, calendar),
+              (QStringList{Q8(u8"内の本"), Q8(u8"内の電話"), Q8(u8"外の電話")}));
+    // The default window takes both in, each once.
+    run = Sync("book.dat");
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    days = Days("book.dat");
+    EXPECT_EQ(days[Day(60)].rows, (Rows{{1, Q8(u8"|外の電話|")}}));
+    EXPECT_EQ(Summaries(*server, calendar),
+              (QStringList{Q8(u8"内の本"), Q8(u8"内の電話"), Q8(u8"外の本"), Q8(u8"外の電話")}));
+}
+
 SYNC_TEST_SERVERS(SyncChangesTest);
 
 } // namespace
