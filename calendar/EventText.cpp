@@ -437,7 +437,8 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
                                     : QStringLiteral("00:00");
             e.fields.plan = ev.summary;
             e.fields.detail = detail;
-            ev.entries.push_back(e);
+            if (!e.fields.plan.isEmpty() || !e.fields.detail.isEmpty())
+                ev.entries.push_back(e);
         }
         return ev;
     }
@@ -448,7 +449,10 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
     e.slot = ev.preferred;
     e.row = ev.rowHint;
     e.fields = FieldsOf(master, ev.preferred, timed, localStart);
-    ev.entries.push_back(e);
+    // An event without any text has nothing a day could show: a time alone is a label, which
+    // the book would not give back as an event, and the next sync would take for a deletion.
+    if (!e.fields.plan.isEmpty() || !e.fields.detail.isEmpty())
+        ev.entries.push_back(e);
     return ev;
 }
 

@@ -33,7 +33,8 @@ struct Event {
     bool unexpanded = false;
     QString summary; // for listings
     QDate date;      // its first day, for listings
-    // Its days within the window, in date order; slot is the preferred one.
+    // Its days within the window, in date order; slot is the preferred one. An event without
+    // any text (no summary, description or location) has none.
     std::vector<DayEvents::Entry> entries;
     QString problem; // set when the text is no iCalendar that can be read
 };

@@ -88,6 +88,11 @@ TEST_P(SyncFirstTest, ThePhonesEventsComeDownAsImportPlacesThem) {
     events += (PhoneEventText("utc-1", "DTSTART:" + d +
                                            "T000000Z\r\nDURATION:PT30M\r\n"
                                            "SUMMARY:朝の電話\r\n"));
+    // An event with nothing to show: not placed (a time alone would be a label), and so never
+    // taken for one the book deleted.
+    events += PhoneEventText("empty-1", "DTSTART;TZID=Asia/Tokyo:" + d +
+                                            "T150000\r\n"
+                                            "DURATION:PT1H\r\n");
     events += (PhoneEventText("gone-1", "DTSTART;VALUE=DATE:" + d +
                                             "\r\nSUMMARY:中止\r\nSTATUS:CANCELLED\r\n"));
     events += (PhoneEventText("20250101@tavrino-book",
@@ -114,7 +119,7 @@ TEST_P(SyncFirstTest, ThePhonesEventsComeDownAsImportPlacesThem) {
     EXPECT_EQ(again.out, QString());
     EXPECT_EQ(home.Read("book.dat"), bytes);
     EXPECT_EQ(CalendarEtags(), etags);
-    EXPECT_EQ(etags.size(), 6u);
+    EXPECT_EQ(etags.size(), 7u);
 }
 
 TEST_P(SyncFirstTest, WhatBothSidesHoldAlreadyIsLinkedNotDoubled) {

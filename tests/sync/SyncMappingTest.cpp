@@ -164,10 +164,15 @@ TEST(SyncMapping, WhatTheBookLeavesAloneIsSaidSo) {
         event("t", "DTSTART;VALUE=DATE:20300114\r\nDTEND;VALUE=DATE:20300117\r\nSUMMARY:旅\r\n"));
     EXPECT_EQ(trip.use, EventText::Use::followed);
     EXPECT_EQ(trip.entries.size(), 3u);
+    // An event without any text is not placed: the time alone would be a label, not an event.
+    const EventText::Event empty =
+        ReadBack(event("e", "DTSTART;TZID=Asia/Tokyo:20300115T090000\r\nDURATION:PT1H\r\n"));
+    EXPECT_EQ(empty.use, EventText::Use::placed);
+    EXPECT_TRUE(empty.entries.empty());
     // A night shift ending at midnight stays on its day.
     const EventText::Event night = ReadBack(event(
-        "n",
-        "DTSTART;TZID=Asia/Tokyo:20300115T220000\r\nDTEND;TZID=Asia/Tokyo:20300116T000000\r\n"));
+        "n", "DTSTART;TZID=Asia/Tokyo:20300115T220000\r\nDTEND;TZID=Asia/Tokyo:20300116T000000\r\n"
+             "SUMMARY:夜勤\r\n"));
     EXPECT_EQ(night.use, EventText::Use::placed);
     EXPECT_EQ(night.entries.size(), 1u);
 }
