@@ -23,6 +23,9 @@
 inline void PrintTo(const QString& text, std::ostream* os) {
     *os << '"' << text.toStdString() << '"';
 }
+inline void PrintTo(const QByteArray& bytes, std::ostream* os) {
+    *os << '"' << bytes.toStdString() << '"';
+}
 
 // One server process, started on a free port on first use and stopped by its process id when
 // the test program ends (also when a test failed; the child dies with us if we crash).
