@@ -1,5 +1,6 @@
 #include "calendar/DayEvents.h"
 
+#include "calendar/DayPlacement.h"
 #include "calendar/SyncProperties.h"
 
 namespace DayEvents {
@@ -8,10 +9,6 @@ using SyncProperties::ToBookText;
 using SyncProperties::ToEventText;
 
 namespace {
-
-QString OneLine(const QString& text) {
-    return ToEventText(text).replace(u'\n', u' ');
-}
 
 // A text written into the book: kept as it is when it already says the same, so that a
 // day's line breaks change only where its text does.
@@ -27,12 +24,12 @@ QString JoinBook(const QStringList& lines) {
 } // namespace
 
 QString MemoLine(const Fields& fields) {
-    QStringList parts;
-    for (const QString* part : {&fields.time, &fields.plan, &fields.detail}) {
-        if (!part->isEmpty())
-            parts << OneLine(*part);
-    }
-    return SyncProperties::kMemoLineMark + parts.join(u' ');
+    // The line import writes for an event that finds no row, marked as the calendar's.
+    Occurrence o;
+    o.time = fields.time;
+    o.plan = fields.plan;
+    o.detail = fields.detail;
+    return SyncProperties::kMemoLineMark + DayPlacement::MemoLine(o);
 }
 
 QStringList MemoLines(const QString& memo) {

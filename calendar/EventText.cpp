@@ -1,8 +1,8 @@
 #include "calendar/EventText.h"
 
+#include "calendar/IcalImport.h"
+#include "calendar/Libical.h"
 #include "calendar/SyncProperties.h"
-
-#include <libical/ical.h>
 
 #include <algorithm>
 #include <memory>
@@ -18,22 +18,10 @@ using SyncProperties::ToEventText;
 
 namespace {
 
-struct ComponentFree {
-    void operator()(icalcomponent* c) const { icalcomponent_free(c); }
-};
-using Component = std::unique_ptr<icalcomponent, ComponentFree>;
-
-// libical aborts on some errors unless told otherwise; a server's text must never end us.
-void QuietLibical() {
-    static const bool once = [] {
-        icalerror_set_errors_are_fatal(0);
-        return true;
-    }();
-    (void)once;
-}
+using Libical::Component;
 
 QString Utf8(const char* text) {
-    return QString::fromUtf8(text ? text : "");
+    return Libical::Text(text);
 }
 
 // A TEXT value: LF line breaks and no other controls, which a value may not hold.
@@ -315,11 +303,27 @@ Fields FieldsOf(icalcomponent* event, Slot kind, bool timed, const QDateTime& lo
     return f;
 }
 
+// The days of an event that covers more than one, as import reads and places them: every
+// occurrence of a repeating event (its exceptions and moved occurrences too), every day of a long
+// one, in the system's time zone. A day without text has nothing to show.
+std::vector<Entry> Occurrences(const QByteArray& text, const QDate& from, const QDate& to) {
+    std::vector<Entry> entries;
+    for (const Occurrence& o : IcalImport::Read(text, from, to).occurrences) {
+        Entry e;
+        e.date = o.date;
+        e.slot = Slot::row;
+        e.fields = {ToEventText(o.time), ToEventText(o.plan), ToEventText(o.detail)};
+        if (!e.fields.plan.isEmpty() || !e.fields.detail.isEmpty())
+            entries.push_back(e);
+    }
+    return entries;
+}
+
 } // namespace
 
 Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTimeZone& zone,
            const QString& user) {
-    QuietLibical();
+    Libical::Quiet();
     Event ev;
     Component root(icalparser_parse_string(text.constData()));
     if (!root) {
@@ -385,9 +389,7 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
     if (ev.repeating) {
         ev.use = Use::followed;
         ev.followedBecause = QStringLiteral("a repeating event");
-        // The occurrences of a repeating event come from the calendar reader that import
-        // shares; until it is in calendar/, such an event is named but not placed.
-        ev.unexpanded = true;
+        ev.entries = Occurrences(text, from, to);
         return ev;
     }
     if (icalcomponent_get_status(master) == ICAL_STATUS_CANCELLED)
@@ -425,21 +427,7 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
         // of one of those days cannot be one event's edit.
         ev.use = Use::followed;
         ev.followedBecause = QStringLiteral("an event over several days");
-        const QString detail = Detail(master);
-        for (QDate day = std::max(firstDay, from); day <= lastDay && day <= to;
-             day = day.addDays(1)) {
-            Entry e;
-            e.date = day;
-            e.slot = Slot::row;
-            if (timed)
-                e.fields.time = day == firstDay
-                                    ? localStart.time().toString(QStringLiteral("HH:mm"))
-                                    : QStringLiteral("00:00");
-            e.fields.plan = ev.summary;
-            e.fields.detail = detail;
-            if (!e.fields.plan.isEmpty() || !e.fields.detail.isEmpty())
-                ev.entries.push_back(e);
-        }
+        ev.entries = Occurrences(text, from, to);
         return ev;
     }
     if (firstDay < from || firstDay > to)
@@ -526,7 +514,7 @@ void Stamp(icalcomponent* event, const QDateTime& now) {
 
 QByteArray New(const QString& uid, const Entry& entry, const QTimeZone& zone,
                const QDateTime& now) {
-    QuietLibical();
+    Libical::Quiet();
     Component cal(icalcomponent_new_vcalendar());
     icalcomponent_add_property(cal.get(), icalproperty_new_version("2.0"));
     icalcomponent_add_property(cal.get(), icalproperty_new_prodid("-//Tavrino//tavrino-book//JA"));
@@ -560,7 +548,7 @@ QByteArray New(const QString& uid, const Entry& entry, const QTimeZone& zone,
 
 QByteArray Patch(const QByteArray& base, const Fields& before, const Entry& after,
                  const QTimeZone& zone, const QDateTime& now, QString& problem) {
-    QuietLibical();
+    Libical::Quiet();
     Component root(icalparser_parse_string(base.constData()));
     icalcomponent* cal = root.get();
     if (cal && icalcomponent_isa(cal) != ICAL_VCALENDAR_COMPONENT)

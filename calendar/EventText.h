@@ -29,8 +29,6 @@ struct Event {
     int rowHint = -1;
     // Its entries depend on the window (the occurrences of a repeating event).
     bool repeating = false;
-    // Set when a repeating event's occurrences could not be worked out.
-    bool unexpanded = false;
     QString summary; // for listings
     QDate date;      // its first day, for listings
     // Its days within the window, in date order; slot is the preferred one. An event without
@@ -40,7 +38,9 @@ struct Event {
 };
 
 // What the text means for the days from..to, with times shown in zone. user (the account's
-// name) tells the user's own events from invitations organised by someone else.
+// name) tells the user's own events from invitations organised by someone else. Repeating events
+// and events over several days are read as import reads them, in the system's time zone: zone
+// is the system's, but for tests of single events.
 Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTimeZone& zone,
            const QString& user);
 

@@ -542,10 +542,6 @@ void Planner::Decide(const QString& href, const StateItem* st, const ServerItem*
     if (sv && sv->event.use == Use::listed && (!st || st->etag != sv->etag))
         m_plan.listed << QStringLiteral("not placed: %1 %2 (an event export wrote)")
                              .arg(sv->event.date.toString(Qt::ISODate), sv->event.summary);
-    if (sv && sv->event.unexpanded)
-        m_plan.problems << QStringLiteral("not placed: %1 %2 (%3)")
-                               .arg(sv->event.date.toString(Qt::ISODate), sv->event.summary,
-                                    sv->event.followedBecause);
     if (!sv)
         w.forget = true;
     PairEntries(w, st, sv, agreed);

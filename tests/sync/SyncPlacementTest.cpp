@@ -6,6 +6,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTimeZone>
 
 namespace {
 
@@ -155,6 +156,77 @@ TEST_P(SyncPlacementTest, EventsTheBookOnlyFollowsKeepTheBooksEditsAtHome) {
     days = Days("book.dat");
     EXPECT_EQ(days[day].rows, (Rows{{1, Q8(u8"|出張|")}, {2, Q8(u8"13:00|会議（欠席）|")}}));
     EXPECT_FALSE(days.count(Day(32)));
+}
+
+TEST_P(SyncPlacementTest, ABerlinWeeklyEventLandsOnTheRightRowsInTokyo) {
+    MakeIt();
+    // Weekly at 09:00 in Berlin from a Monday a week or two away, six times: the third taken out
+    // by an EXDATE, the fourth moved to 11:00 under another title.
+    QDate first = QDate::currentDate().addDays(7);
+    while (first.dayOfWeek() != Qt::Monday)
+        first = first.addDays(1);
+    const QTimeZone berlin("Europe/Berlin");
+    auto stamp = [&](const QDate& d, int hour) {
+        return d.toString("yyyyMMdd") + QStringLiteral("T%1").arg(hour, 2, 10, QChar(u'0')) +
+               "0000";
+    };
+    const QString zone =
+        "BEGIN:VTIMEZONE\r\nTZID:Europe/Berlin\r\n"
+        "BEGIN:STANDARD\r\nDTSTART:19701025T030000\r\nRRULE:FREQ=YEARLY;BYMONTH=10;BYDAY=-1SU\r\n"
+        "TZOFFSETFROM:+0200\r\nTZOFFSETTO:+0100\r\nEND:STANDARD\r\n"
+        "BEGIN:DAYLIGHT\r\nDTSTART:19700329T020000\r\nRRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=-1SU\r\n"
+        "TZOFFSETFROM:+0100\r\nTZOFFSETTO:+0200\r\nEND:DAYLIGHT\r\nEND:VTIMEZONE\r\n";
+    const QString series = "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//phone//EN\r\n" + zone +
+                           "BEGIN:VEVENT\r\nUID:weekly-1\r\nDTSTAMP:20250101T000000Z\r\n"
+                           "DTSTART;TZID=Europe/Berlin:" +
+                           stamp(first, 9) +
+                           "\r\nDURATION:PT1H\r\n"
+                           "RRULE:FREQ=WEEKLY;COUNT=6\r\n"
+                           "EXDATE;TZID=Europe/Berlin:" +
+                           stamp(first.addDays(14), 9) +
+                           "\r\n"
+                           "SUMMARY:週次\r\nEND:VEVENT\r\n"
+                           "BEGIN:VEVENT\r\nUID:weekly-1\r\nDTSTAMP:20250101T000000Z\r\n"
+                           "RECURRENCE-ID;TZID=Europe/Berlin:" +
+                           stamp(first.addDays(21), 9) +
+                           "\r\n"
+                           "DTSTART;TZID=Europe/Berlin:" +
+                           stamp(first.addDays(21), 11) +
+                           "\r\nDURATION:PT1H\r\n"
+                           "SUMMARY:週次（振替）\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n";
+    PhoneOf().Add(series.toUtf8());
+    ToolRun run = Sync("book.dat");
+    ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
+    // Where each occurrence lands in Tokyo time, from Berlin's own rules, summer time included.
+    std::map<QString, BookDay> expected;
+    for (int k = 0; k < 6; ++k) {
+        if (k == 2)
+            continue;
+        const QDate day = first.addDays(7 * k);
+        const QDateTime local =
+            QDateTime(day, QTime(k == 3 ? 11 : 9, 0), berlin).toTimeZone(QTimeZone("Asia/Tokyo"));
+        expected[local.date().toString(Qt::ISODate)].rows[1] =
+            local.time().toString("HH:mm") + (k == 3 ? Q8(u8"|週次（振替）|") : Q8(u8"|週次|"));
+    }
+    std::map<QString, BookDay> days = Days("book.dat");
+    EXPECT_EQ(days, expected);
+    Settled("book.dat");
+
+    // An occurrence edited in the book stays in the book, and the series on the phone as it was.
+    const QString edited = expected.begin()->first;
+    home.EditDay("book.dat", edited, [](QJsonObject& o) {
+        QJsonArray rows = o["rows"].toArray();
+        QJsonObject row = rows[0].toObject();
+        row["plan"] = Q8(u8"週次（欠席）");
+        rows[0] = row;
+        o["rows"] = rows;
+    });
+    const std::map<QString, QByteArray> etags = CalendarEtags();
+    run = Sync("book.dat");
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.startsWith("not sent: " + edited)) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("a repeating event")) << run.err.toStdString();
+    EXPECT_EQ(CalendarEtags(), etags);
 }
 
 SYNC_TEST_SERVERS(SyncPlacementTest);

@@ -1,6 +1,6 @@
 #include "tools/book/BookSync.h"
 
-#include "document/TavrinoDoc.h"
+#include "document/BookModel.h"
 #include "platform/core/Document.h"
 #include "sync/CalDavClient.h"
 #include "sync/SyncAccount.h"
@@ -44,20 +44,16 @@ class FileBook : public SyncBook {
 public:
     FileBook(const QString& path, DayList days, const FileIdentity& identity, bool exists)
         : m_path(path), m_identity(identity), m_exists(exists) {
-        m_doc.m_days = std::move(days);
+        m_book = std::move(days);
     }
 
     std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) override {
+        // The record the planner shows for each date, found through the book's date index.
         std::map<QDate, CYoteiDay> days;
-        for (const auto& day : m_doc.m_days) {
+        for (const CYoteiDay* day : m_book.DaysBetween(DateOf(from), DateOf(to))) {
             COleDateTime::Fields f;
-            if (!day->m_dayDate.GetFields(f))
-                continue;
-            const QDate date(f.year, f.month, f.day);
-            // The record the planner shows for a date: the first of that day at 00:00.
-            if (date < from || date > to || day->m_dayDate != DateOf(date) || days.count(date))
-                continue;
-            days.emplace(date, *day);
+            if (day->m_dayDate.GetFields(f))
+                days.emplace(QDate(f.year, f.month, f.day), *day);
         }
         return days;
     }
@@ -67,7 +63,7 @@ public:
         for (const auto& [date, day] : days) {
             CYoteiDay copy = day;
             copy.m_dayDate = DateOf(date);
-            m_doc.CommitDay(copy);
+            m_book.Commit(copy);
         }
         done(WriteFile(), m_problem);
     }
@@ -80,7 +76,7 @@ public:
 private:
     // Through the planner's safe write, which refuses a book someone else wrote meanwhile.
     bool WriteFile() {
-        const BookIo::WriteResult written = BookIo::Write(m_path, m_doc.m_days, m_identity);
+        const BookIo::WriteResult written = BookIo::Write(m_path, m_book.List(), m_identity);
         m_warnings << written.warnings;
         if (!written.ok) {
             m_problem = written.message;
@@ -96,7 +92,7 @@ private:
     FileIdentity m_identity;
     QStringList m_warnings;
     bool m_exists;
-    CTavrinoDoc m_doc;
+    CBookModel m_book;
     QString m_problem;
 };
 
