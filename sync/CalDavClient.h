@@ -53,8 +53,9 @@ public:
     void Delete(const QUrl& url, const QByteArray& etag, Done done);
     void MkCalendar(const QUrl& url, const QByteArray& body, Done done);
 
-    // Requests answered so far, redirects included.
+    // Requests answered since the count was last reset, redirects included.
     int RequestCount() const { return m_answered; }
+    void ResetRequestCount() { m_answered = 0; }
     // Called with the running count when an answer is in, before its handler runs (a test hook
     // that stops a sync after its k-th request).
     void SetAnswerObserver(std::function<void(int)> observer) { m_observer = std::move(observer); }

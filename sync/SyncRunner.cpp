@@ -55,8 +55,16 @@ void SyncRunner::Start(const SyncOptions& options, SyncBook* book,
     m_options = options;
     m_book = book;
     m_done = std::move(done);
+    // A runner is used again for each sync (the planner's timer): nothing carries over.
     m_result = SyncResult();
+    m_plan = SyncEngine::Plan();
+    m_newToken.clear();
+    m_syncTokens = false;
+    m_calendarMissing = false;
     m_round = 0;
+    m_anotherRound = false;
+    m_uploaded.clear();
+    m_client->ResetRequestCount(); // the answer observer counts the requests of this sync
     m_client->SetCredentials(options.user, options.password);
     if (const QString problem = CalDavClient::UrlProblem(options.calendar, !options.user.isEmpty());
         !problem.isEmpty()) {

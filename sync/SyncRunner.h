@@ -63,6 +63,7 @@ public:
     // Drops the sync in flight; done is not called.
     void Cancel();
 
+    // The client, for its request count and answer observer, both counted per sync.
     CalDavClient& Client() { return *m_client; }
 
 private:

@@ -38,8 +38,9 @@ public:
 
 class SyncRunnerTest : public SyncToolTest {
 protected:
+    // One runner for every sync of a test, as the planner keeps one: nothing may carry over
+    // from one sync to the next, not even from one that failed part way.
     SyncResult Run(const std::function<void(int)>& observer = {}) {
-        SyncRunner runner;
         SyncOptions options;
         options.calendar = calendar;
         options.user = server->User();
@@ -48,8 +49,7 @@ protected:
         options.to = day.addDays(10);
         options.zone = QTimeZone("Asia/Tokyo");
         options.stateFile = home.Path("state.sqlite");
-        if (observer)
-            runner.Client().SetAnswerObserver(observer);
+        runner.Client().SetAnswerObserver(observer);
         QEventLoop loop;
         SyncResult result;
         bool done = false;
@@ -63,6 +63,8 @@ protected:
         requests = runner.Client().RequestCount();
         return result;
     }
+
+    SyncRunner runner;
 
     QDate day = QDate::currentDate().addDays(3);
     MemoryBook book;
