@@ -2,6 +2,8 @@
 
 #include "app/AboutDlg.h"
 #include "app/MainFrame.h"
+#include "app/PlannerSync.h"
+#include "app/SyncDlg.h"
 #include "document/RecentFile.h"
 #include "document/RecoveryFolder.h"
 #include "document/RecoveryJournal.h"
@@ -19,6 +21,7 @@
 
 CTavrinoApp::CTavrinoApp() {
     OnCommand(ID_APP_ABOUT, [this] { OnAppAbout(); });
+    OnCommand(ID_TOOLS_SYNC, [this] { OnToolsSync(); });
 }
 
 CTavrinoApp::~CTavrinoApp() {
@@ -52,12 +55,14 @@ bool CTavrinoApp::InitInstance() {
         },
         GetFileSystem());
     connect(qApp, &QCoreApplication::aboutToQuit, this, &CTavrinoApp::OnAboutToQuit);
+    m_sync = std::make_unique<CPlannerSync>(this);
 
     AddDocTemplate(new CSingleDocTemplate(
         IDR_MAINFRAME_RES,
         [this] {
             auto* doc = new CTavrinoDoc;
             doc->SetJournal(m_journal.get());
+            m_sync->Attach(doc);
             return doc;
         },
         [] { return new CMainFrame; }, [] { return new CTavrinoView; }));
@@ -154,6 +159,12 @@ void CTavrinoApp::OnAboutToQuit() {
     CTavrinoDoc* doc = GetTavrinoDoc();
     if (m_journal && (!doc || !doc->IsModified() || doc->ChangesDeclined()))
         m_journal->Discard();
+}
+
+void CTavrinoApp::OnToolsSync() {
+    CTavrinoDoc* doc = GetTavrinoDoc();
+    CSyncDlg dialog(m_sync.get(), doc ? doc->GetPathName() : QString(), m_pMainWnd);
+    dialog.exec();
 }
 
 void CTavrinoApp::OnAppAbout() {

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+class CPlannerSync;
 class CRecoveryJournal;
 class CTavrinoDoc;
 namespace JournalReader {
@@ -19,11 +20,14 @@ public:
 
     bool InitInstance() override;
     void OnAppAbout();
+    // ツール › 同期...
+    void OnToolsSync();
 
     // Offers, one at a time and oldest first, the unsaved changes that planners which did not
     // end normally left in the recovery folder.
     void OfferRecovery();
     CRecoveryJournal* GetJournal() const { return m_journal.get(); }
+    CPlannerSync* GetSync() const { return m_sync.get(); }
 
 private:
     // Puts the journal's days back into its book, opening that book first when another is open.
@@ -35,4 +39,5 @@ private:
     CTavrinoDoc* GetTavrinoDoc() const;
 
     std::unique_ptr<CRecoveryJournal> m_journal;
+    std::unique_ptr<CPlannerSync> m_sync;
 };

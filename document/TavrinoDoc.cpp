@@ -114,6 +114,13 @@ bool CTavrinoDoc::IsDayUnsaved(const COleDateTime& date) const {
     return !SameTexts(m_days.Find(day), saved->second ? &*saved->second : nullptr);
 }
 
+const CYoteiDay* CTavrinoDoc::FileVersion(const COleDateTime& date) const {
+    const COleDateTime day = date.DatePart();
+    if (const auto saved = m_savedVersions.find(day.m_dt); saved != m_savedVersions.end())
+        return saved->second ? &*saved->second : nullptr;
+    return m_days.Find(day);
+}
+
 std::vector<COleDateTime> CTavrinoDoc::UnsavedDays() const {
     std::vector<COleDateTime> days;
     for (const auto& [count, version] : m_savedVersions) {

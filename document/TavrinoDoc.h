@@ -59,6 +59,9 @@ public:
     bool IsDayUnsaved(const COleDateTime& date) const;
     // Every such day's date, in date order.
     std::vector<COleDateTime> UnsavedDays() const;
+    // The day of that calendar date as the file holds it (as last read or saved); null where the
+    // file holds no such day. Valid until the next commit.
+    const CYoteiDay* FileVersion(const COleDateTime& date) const;
 
     // An empty list needs no answer of its own: its new record is appended.
     using Position = CBookModel::Position;

@@ -87,7 +87,9 @@ inline MenuItemResource MainMenu() {
              {{QStringLiteral("日"), ID_VIEW_DAY, {}}, {QStringLiteral("月"), ID_VIEW_MONTH, {}}}},
             {QStringLiteral("ツール"),
              0,
-             {{QStringLiteral("バージョン情報 Tavrino..."), ID_APP_ABOUT, {}}}},
+             {{QStringLiteral("バージョン情報 Tavrino..."), ID_APP_ABOUT, {}},
+              // Beside the handheld's tree: the book kept in step with a calendar.
+              {QStringLiteral("同期..."), ID_TOOLS_SYNC, {}}}},
         }};
 }
 

@@ -27,4 +27,18 @@ void Read(const QUrl& calendar, const QString& user,
     job->start();
 }
 
+void Write(const QUrl& calendar, const QString& user, const QString& password,
+           std::function<void(const QString& problem)> done) {
+    auto* job = new QKeychain::WritePasswordJob(Service());
+    job->setAutoDelete(true);
+    job->setKey(Key(calendar, user));
+    job->setTextData(password);
+    // Only the Secret Service: QtKeychain's fallback would write the password to a file.
+    job->setInsecureFallback(false);
+    QObject::connect(job, &QKeychain::Job::finished, job, [done](QKeychain::Job* finished) {
+        done(finished->error() == QKeychain::NoError ? QString() : finished->errorString());
+    });
+    job->start();
+}
+
 } // namespace SyncPassword

@@ -17,4 +17,9 @@ QString Key(const QUrl& calendar, const QString& user);
 void Read(const QUrl& calendar, const QString& user,
           std::function<void(const QString& password, const QString& problem)> done);
 
+// Keeps the password in the keyring; done runs from the event loop with an empty problem once it
+// is kept, or with why it is not (no keyring running: the caller keeps it for this run only).
+void Write(const QUrl& calendar, const QString& user, const QString& password,
+           std::function<void(const QString& problem)> done);
+
 } // namespace SyncPassword

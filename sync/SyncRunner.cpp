@@ -4,6 +4,7 @@
 #include "sync/DavXml.h"
 
 #include <QDateTime>
+#include <algorithm>
 #include <set>
 
 namespace {
@@ -334,7 +335,7 @@ void SyncRunner::WriteBook() {
                 fine = fine && m_state.Put(item);
             for (const QString& href : m_plan.forgotten)
                 fine = fine && m_state.Remove(href);
-            if (!m_newToken.isEmpty())
+            if (!m_newToken.isEmpty() && m_result.waiting.isEmpty())
                 fine = fine && m_state.SetMeta(QStringLiteral("token"), m_newToken) &&
                        m_state.ClearNewerThanToken();
             if (!fine || !m_state.Commit()) {
@@ -355,8 +356,30 @@ void SyncRunner::WriteBook() {
             Fail(QStringLiteral("the book could not be written: %1").arg(problem));
             return;
         }
+        if (const std::set<QDate> unsettled = m_book->Unsettled(); !unsettled.empty())
+            HoldBack(unsettled);
         record();
     });
+}
+
+void SyncRunner::HoldBack(const std::set<QDate>& unsettled) {
+    const auto touches = [&](const std::vector<DayEvents::Entry>& entries) {
+        return std::any_of(entries.begin(), entries.end(),
+                           [&](const DayEvents::Entry& e) { return unsettled.count(e.date) > 0; });
+    };
+    const std::map<QString, StateItem> known = m_state.Items();
+    const auto knownTouches = [&](const QString& href) {
+        const auto it = known.find(href);
+        return it != known.end() && touches(it->second.entries);
+    };
+    std::erase_if(m_plan.agreed, [&](const StateItem& item) {
+        return touches(item.entries) || knownTouches(item.href);
+    });
+    m_plan.forgotten.removeIf([&](const QString& href) { return knownTouches(href); });
+    std::erase_if(m_plan.uploads, [&](const SyncEngine::Upload& upload) {
+        return touches(upload.record.entries) || knownTouches(upload.record.href);
+    });
+    m_result.waiting = QList<QDate>(unsettled.begin(), unsettled.end());
 }
 
 void SyncRunner::Upload(std::size_t index) {

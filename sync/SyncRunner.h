@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 // The side of a sync that holds the book: the tool's file, or the planner's open book.
 class SyncBook {
@@ -25,6 +26,10 @@ public:
     // called later, from the event loop.
     virtual void Write(const std::map<QDate, CYoteiDay>& days,
                        std::function<void(bool ok, const QString& problem)> done) = 0;
+    // The days of the last Write that are not yet safely in the book's file: held back while the
+    // user edits them, or taken into the open book but not saved yet (the planner). Nothing
+    // about them is settled by this sync: they are fetched again by the next one.
+    virtual std::set<QDate> Unsettled() const { return {}; }
 };
 
 struct SyncOptions {
@@ -48,6 +53,8 @@ struct SyncResult {
     QStringList out;        // what changed (or would change) on each side
     QStringList err;        // conflicts, failures, the reason nothing was done
     bool connected = false; // the calendar was found (or made)
+    // Days whose server changes wait (SyncBook::Unsettled), in date order.
+    QList<QDate> waiting;
 };
 
 // Carries a sync out over the asynchronous client, step by step from the event loop: no step
@@ -76,6 +83,9 @@ private:
     void Fetch(std::shared_ptr<Listing> listing);
     void Plan(const std::shared_ptr<Listing>& listing);
     void WriteBook();
+    // Leaves out of this sync's records and uploads everything about days the book has not
+    // settled, and keeps the token, so that the next sync fetches those changes again.
+    void HoldBack(const std::set<QDate>& unsettled);
     void Upload(std::size_t index);
     void NoAnswer(std::size_t index, const DavResponse& failure);
     void Refetch();

@@ -205,6 +205,17 @@ COleDateTime FromQDate(const QDate& date) {
 }
 } // namespace
 
+void CTavrinoView::RefreshFromBook() {
+    CTavrinoDoc* doc = GetDocument();
+    if (!doc || !m_listCtrl)
+        return;
+    doc->SelectDay(doc->GetCurrentDay().m_dayDate);
+    ShowDay();
+    MarkShownDays();
+    if (IsMonthSheetShown())
+        m_monthSheet->ShowMonth(doc, m_monthSheet->SelectedDate());
+}
+
 void CTavrinoView::MarkShownDays() {
     if (!m_datePicker || !GetDocument())
         return;

@@ -31,6 +31,9 @@ public:
     void ShowDay();
     // Copies the list and the memo into the working day and commits it.
     void StoreDay();
+    // Days were committed from outside the view (a sync): the day on show is read again from
+    // the book, and the calendar's marks and the month sheet follow.
+    void RefreshFromBook();
     // The first selected item, or the item count when none is.
     int GetSelectedRow() const;
     void InsertRow(int index);

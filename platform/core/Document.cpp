@@ -70,6 +70,7 @@ bool CDocument::OnNewDocument() {
     DeleteContents();
     m_strPathName.clear();
     SetModifiedFlag(false);
+    emit Replaced();
     return true;
 }
 
@@ -120,6 +121,7 @@ bool CDocument::OnOpenDocument(const QString& path) {
     }
     SetModifiedFlag(false);
     OnFileRead(path, bytes);
+    emit Replaced();
     return true;
 }
 
@@ -128,11 +130,12 @@ bool CDocument::OnSaveDocument(const QString& path) {
     return SerializeToBytes(path, bytes) && SaveBook(path, bytes, false);
 }
 
-bool CDocument::DoFileSave() {
+bool CDocument::DoFileSave(SaveKind kind) {
+    // The program saves on its own only a book that has its file.
     if (m_strPathName.isEmpty())
-        return DoSave(QString());
+        return kind == SaveKind::own && DoSave(QString());
     QByteArray bytes;
-    return SerializeToBytes(m_strPathName, bytes) && SaveBook(m_strPathName, bytes, true);
+    return SerializeToBytes(m_strPathName, bytes) && SaveBook(m_strPathName, bytes, true, kind);
 }
 
 bool CDocument::DoSave(const QString& name) {
@@ -156,7 +159,7 @@ bool CDocument::DoSave(const QString& name) {
         return false;
     }
     SetPathName(outcome.path);
-    Saved(outcome.path, outcome);
+    AfterSave(outcome.path, outcome);
     return true;
 }
 
@@ -182,9 +185,12 @@ bool CDocument::SerializeToBytes(const QString& path, QByteArray& bytes) {
     return false;
 }
 
-SafeWrite CDocument::MakeWriter() const {
-    // A document without a host is a scratch copy; it keeps no backups.
+SafeWrite CDocument::MakeWriter(SaveKind kind) const {
+    // A document without a host is a scratch copy; it keeps no backups. A save of the program's
+    // own keeps the backup of the user's last save, and so has no way back from a write in place.
     const QString dataFolder = m_pHost ? m_pHost->GetDataFolder() : QString();
+    if (kind == SaveKind::automatic)
+        return SafeWrite(GetFileSystem(), QString(), false);
     return SafeWrite(GetFileSystem(), dataFolder.isEmpty()
                                           ? QString()
                                           : QDir(dataFolder).filePath(QStringLiteral("backups")));
@@ -194,7 +200,7 @@ FileSystem& CDocument::GetFileSystem() const {
     return m_pHost ? m_pHost->GetFileSystem() : FileSystem::Default();
 }
 
-bool CDocument::SaveBook(const QString& path, const QByteArray& bytes, bool judged) {
+bool CDocument::SaveBook(const QString& path, const QByteArray& bytes, bool judged, SaveKind kind) {
     const bool mayAsk =
         m_pHost && m_pHost->GetPlatformKind() == PlatformKind::Desktop && m_pHost->CanAskUser();
     // Judged against the bytes the save has just read, not a second look at the file.
@@ -208,10 +214,10 @@ bool CDocument::SaveBook(const QString& path, const QByteArray& bytes, bool judg
                    ? SafeWrite::Verdict::write
                    : SafeWrite::Verdict::keep;
     };
-    const SafeWrite::Outcome outcome = MakeWriter().Replace(path, bytes, judge);
+    const SafeWrite::Outcome outcome = MakeWriter(kind).Replace(path, bytes, judge);
     switch (outcome.kind) {
     case SafeWrite::Outcome::saved:
-        Saved(path, outcome);
+        AfterSave(path, outcome, kind);
         return true;
     case SafeWrite::Outcome::kept:
         return false;
@@ -220,7 +226,7 @@ bool CDocument::SaveBook(const QString& path, const QByteArray& bytes, bool judg
     case SafeWrite::Outcome::failed:
         break;
     }
-    ReportSaveFailure(path, outcome);
+    ReportSaveFailure(path, outcome, kind);
     return false;
 }
 
@@ -242,30 +248,32 @@ bool CDocument::SaveBesideChangedFile(const QByteArray& bytes) {
     }
     const QString original = m_strPathName;
     SetPathName(outcome.path);
-    Saved(outcome.path, outcome);
+    AfterSave(outcome.path, outcome);
     Tell(LoadString(IDP_SAVED_BESIDE_CHANGED_FILE).arg(original, m_strPathName));
     return true;
 }
 
-void CDocument::Saved(const QString& path, const SafeWrite::Outcome& outcome) {
+void CDocument::AfterSave(const QString& path, const SafeWrite::Outcome& outcome, SaveKind kind) {
     SetModifiedFlag(false);
     OnFileWritten(path, outcome.identity);
+    emit Saved(kind);
     const auto causeText = [](const FileStatus& status) {
         return CFileException(CFileException::CauseFromErrno(status.error), status.path)
             .GetErrorMessage();
     };
     if (!outcome.backupFailure.ok()) {
         if (!m_backupFailureTold)
-            Tell(LoadString(IDP_NO_BACKUP_KEPT).arg(path, causeText(outcome.backupFailure)));
+            Tell(LoadString(IDP_NO_BACKUP_KEPT).arg(path, causeText(outcome.backupFailure)), kind);
         m_backupFailureTold = true;
     } else if (!outcome.backupPath.isEmpty()) {
         m_backupFailureTold = false;
     }
     if (!outcome.folderSyncFailure.ok())
-        Tell(LoadString(IDP_SAVED_FOLDER_NOT_SYNCED).arg(path));
+        Tell(LoadString(IDP_SAVED_FOLDER_NOT_SYNCED).arg(path), kind);
 }
 
-void CDocument::ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome) {
+void CDocument::ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome,
+                                  SaveKind kind) {
     const FileStatus& failure = outcome.failure;
     const QString name = failure.path.isEmpty() ? path : failure.path;
     // A missing folder is a bad path, whatever the call said.
@@ -278,11 +286,16 @@ void CDocument::ReportSaveFailure(const QString& path, const SafeWrite::Outcome&
                 (outcome.backupPath.isEmpty()
                      ? LoadString(IDP_ROLLBACK_FAILED_NO_BACKUP).arg(path)
                      : LoadString(IDP_ROLLBACK_FAILED).arg(path, outcome.backupPath));
-    ShowMessage(text);
+    if (kind == SaveKind::automatic && m_pHost)
+        m_pHost->ShowPassiveMessage(text);
+    else
+        ShowMessage(text);
 }
 
-void CDocument::Tell(const QString& text) {
-    if (m_pHost)
+void CDocument::Tell(const QString& text, SaveKind kind) {
+    if (m_pHost && kind == SaveKind::automatic && m_pHost->CanAskUser())
+        m_pHost->ShowPassiveMessage(text);
+    else if (m_pHost)
         m_pHost->ShowNotice(text);
     else
         ShowMessage(text);

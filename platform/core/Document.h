@@ -17,6 +17,10 @@ class FileSystem;
 // file error.
 enum class FileOperation { open, save };
 
+// Who saves: the user (保存, the save question), or the program on its own (the changes a sync
+// brought in), which leaves the backup of the user's last own save as it is.
+enum class SaveKind { own, automatic };
+
 // What the document needs from the program around it: messages, the save question, the
 // profile and where untitled books go. The application provides it; tools and tests give their own.
 class CDocumentHost {
@@ -33,6 +37,9 @@ public:
     // Tells the user something that needs no answer. While no question may be asked, a host may
     // keep it and tell it at the next start instead.
     virtual void ShowNotice(const QString& text) { ShowMessage(text); }
+    // Tells the user something while they may be typing (the program's own saves): without
+    // taking their keys where the host can.
+    virtual void ShowPassiveMessage(const QString& text) { ShowMessage(text); }
     // False while no question may be asked (the desktop session is ending).
     virtual bool CanAskUser() const { return true; }
     // The profile that remembers the file read last; null when nothing may be remembered.
@@ -81,7 +88,7 @@ public:
     // 保存: the document's own path, or a free name in the documents folder for an untitled
     // book. A file another program changed is overwritten only after the question; where none
     // may be asked the book is written beside it under a free name instead.
-    bool DoFileSave();
+    bool DoFileSave(SaveKind kind = SaveKind::own);
     // Writes the book under name and takes that name, or under a free name in the documents
     // folder when name is empty.
     bool DoSave(const QString& name);
@@ -96,6 +103,10 @@ public:
 signals:
     void TitleChanged(const QString& title);
     void ModifiedChanged(bool modified);
+    // The book was written to its file.
+    void Saved(SaveKind kind);
+    // Another book took this document's place: a new one, or one read from a file.
+    void Replaced();
 
 protected:
     // Called with the file's whole bytes after it was read, and with the identity of what a save
@@ -113,14 +124,17 @@ protected:
 private:
     // The whole book as the file will hold it; false after a failure, which is shown.
     bool SerializeToBytes(const QString& path, QByteArray& bytes);
-    SafeWrite MakeWriter() const;
+    SafeWrite MakeWriter(SaveKind kind = SaveKind::own) const;
     // Writes bytes over the book at path; judged: against what this document read or wrote.
-    bool SaveBook(const QString& path, const QByteArray& bytes, bool judged);
+    bool SaveBook(const QString& path, const QByteArray& bytes, bool judged,
+                  SaveKind kind = SaveKind::own);
     bool SaveBesideChangedFile(const QByteArray& bytes);
     // After a save: the flag, the identity, and what the user must be told.
-    void Saved(const QString& path, const SafeWrite::Outcome& outcome);
-    void ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome);
-    void Tell(const QString& text);
+    void AfterSave(const QString& path, const SafeWrite::Outcome& outcome,
+                   SaveKind kind = SaveKind::own);
+    void ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome,
+                           SaveKind kind = SaveKind::own);
+    void Tell(const QString& text, SaveKind kind = SaveKind::own);
 
     CDocumentHost* m_pHost = nullptr;
     QString m_strPathName;

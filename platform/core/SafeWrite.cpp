@@ -45,8 +45,8 @@ QString TemporaryName(const QString& folder, const QString& name) {
 
 } // namespace
 
-SafeWrite::SafeWrite(FileSystem& fs, QString backupFolder)
-    : m_fs(fs), m_backupFolder(std::move(backupFolder)) {}
+SafeWrite::SafeWrite(FileSystem& fs, QString backupFolder, bool mayWriteInPlace)
+    : m_fs(fs), m_backupFolder(std::move(backupFolder)), m_mayWriteInPlace(mayWriteInPlace) {}
 
 QString SafeWrite::BackupFileName(const QString& target) {
     const QFileInfo info(target);
@@ -127,7 +127,8 @@ SafeWrite::Outcome SafeWrite::Replace(const QString& path, const QByteArray& byt
         const FileStatus written =
             WriteTemporary(folder, name, hasPrevious ? mode : -1, bytes, temp);
         if (!written.ok()) {
-            if (hasPrevious && temp.isEmpty() && IsFolderRefusal(written.error))
+            if (m_mayWriteInPlace && hasPrevious && temp.isEmpty() &&
+                IsFolderRefusal(written.error))
                 return WriteInPlace(target, previous, bytes, staged, outcome);
             DropBackup(staged);
             return Failed(written, path);
@@ -137,7 +138,7 @@ SafeWrite::Outcome SafeWrite::Replace(const QString& path, const QByteArray& byt
         const FileStatus committed = hasPrevious ? m_fs.Rename(temp, target) : Claim(temp, target);
         if (!committed.ok()) {
             m_fs.Remove(temp);
-            if (hasPrevious && IsFolderRefusal(committed.error))
+            if (m_mayWriteInPlace && hasPrevious && IsFolderRefusal(committed.error))
                 return WriteInPlace(target, previous, bytes, staged, outcome);
             DropBackup(staged);
             if (!hasPrevious && committed.error == EEXIST && attempt < 3)

@@ -47,8 +47,10 @@ public:
     };
 
     // backupFolder: where the version a save replaces is kept, one file per book; empty to keep
-    // none (a scratch copy).
-    SafeWrite(FileSystem& fs, QString backupFolder);
+    // none (a scratch copy, or a save that leaves the backup of the user's last own save as it
+    // is). mayWriteInPlace: false refuses a folder that takes no new file rather than write the
+    // book over itself.
+    SafeWrite(FileSystem& fs, QString backupFolder, bool mayWriteInPlace = true);
 
     // Replaces the book at path (through a symbolic link, its target) by bytes, once judge has
     // seen the file as it is now.
@@ -85,4 +87,5 @@ private:
 
     FileSystem& m_fs;
     QString m_backupFolder;
+    bool m_mayWriteInPlace;
 };

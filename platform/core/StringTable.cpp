@@ -88,6 +88,45 @@ QString LoadString(int id) {
         return QStringLiteral("日月火水木金土");
     case IDS_MONTH_SHEET_MORE_ROWS:
         return QStringLiteral("…%1");
+    case IDS_SYNC_CAPTION:
+        return QStringLiteral("同期");
+    case IDS_SYNC_ADDRESS:
+        return QStringLiteral("サーバーまたはカレンダーのアドレス:");
+    case IDS_SYNC_USER:
+        return QStringLiteral("ユーザー名:");
+    case IDS_SYNC_PASSWORD:
+        return QStringLiteral("パスワード:");
+    case IDS_SYNC_TRY:
+        return QStringLiteral("接続を確認");
+    case IDS_SYNC_FOUND:
+        return QStringLiteral("カレンダー「%1」が見つかりました。");
+    case IDS_SYNC_WILL_MAKE:
+        return QStringLiteral("カレンダーはまだありません。最初の同期で「%1」を作成します。");
+    case IDP_SYNC_FAILED:
+        return QStringLiteral("%1 と同期できませんでした。(%2)");
+    case IDP_SYNC_CONFLICTS:
+        return QStringLiteral("次の日に競合があります。両方の版を残しました: %1");
+    case IDS_SYNC_WAITING:
+        return QStringLiteral("保存を待っているサーバーの変更:");
+    case IDS_SYNC_LAST:
+        return QStringLiteral("前回の同期:");
+    case IDS_SYNC_NEVER:
+        return QStringLiteral("まだ同期していません。");
+    case IDS_SYNC_LAST_RESULT:
+        return QStringLiteral("%1 に同期しました。変更 %2 件、競合 %3 件。");
+    case IDS_SYNC_ASK_PASSWORD:
+        return QStringLiteral("%1 (%2) のパスワード:");
+    case IDS_SYNC_SAVE_FIRST:
+        return QStringLiteral("同期するには、先にファイルを保存してください。");
+    case IDS_SYNC_NOT_KEPT:
+        return QStringLiteral(
+            "キーリングが使えないため、パスワードは保存せず、この起動の間だけ使います。");
+    case IDP_SYNC_BAD_ADDRESS:
+        return QStringLiteral("このアドレスは使えません: %1");
+    case IDS_SYNC_TRYING:
+        return QStringLiteral("接続しています...");
+    case IDS_SYNC_NONE:
+        return QStringLiteral("なし");
     default:
         return QString();
     }

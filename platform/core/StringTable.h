@@ -44,6 +44,26 @@ enum StringId : int {
     IDP_ROLLBACK_FAILED_NO_BACKUP = 61813, // ... and there is no backup
     IDP_BOOK_IN_USE = 61814,               // another planner (or the book tool) has the book open
     IDP_BOOK_CHANGED_SINCE_READ = 61815,   // the book tool's book was changed while it worked
+    // ツール › 同期...: the dialog, and what the planner tells of its syncs.
+    IDS_SYNC_CAPTION = 61850,
+    IDS_SYNC_ADDRESS,
+    IDS_SYNC_USER,
+    IDS_SYNC_PASSWORD,
+    IDS_SYNC_TRY,
+    IDS_SYNC_FOUND,
+    IDS_SYNC_WILL_MAKE,
+    IDP_SYNC_FAILED,
+    IDP_SYNC_CONFLICTS,
+    IDS_SYNC_WAITING,
+    IDS_SYNC_LAST,
+    IDS_SYNC_NEVER,
+    IDS_SYNC_LAST_RESULT,
+    IDS_SYNC_ASK_PASSWORD,
+    IDS_SYNC_SAVE_FIRST,
+    IDS_SYNC_NOT_KEPT,
+    IDP_SYNC_BAD_ADDRESS,
+    IDS_SYNC_TRYING,
+    IDS_SYNC_NONE,
     // The month sheet.
     IDS_MONTH_SHEET_TITLE = 61880,     // the year and the month
     IDS_MONTH_SHEET_WEEKDAYS = 61881,  // the weekdays' letters from Sunday

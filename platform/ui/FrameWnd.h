@@ -79,4 +79,8 @@ private:
     // The control in the middle of an input method's composition: its keys belong to the input
     // method until the text is committed.
     QPointer<QWidget> m_composing;
+
+public:
+    // Whether a control of the window holds text an input method is still composing.
+    bool IsComposing() const { return m_composing != nullptr; }
 };

@@ -64,6 +64,7 @@ public:
     FileSystem& GetFileSystem() const override;
     // Tells the user something without taking the keys they are typing (AfxNotify).
     void Notify(const QString& text);
+    void ShowPassiveMessage(const QString& text) override { Notify(text); }
     // Where the window's size and position are kept: its own file, apart from the profile.
     void SetConfigFolder(const QString& folder) { m_configFolder = folder; }
     QString GetConfigFolder() const;

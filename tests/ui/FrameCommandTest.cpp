@@ -118,7 +118,7 @@ TEST_F(FrameTest, MenuButtonOpensTheMenuTree) {
          {QStringLiteral("削除"), 32780}},
         {{QStringLiteral("標準データ"), 32781}, {QStringLiteral("時刻データ"), 32782}},
         {{QStringLiteral("日"), 32798}, {QStringLiteral("月"), 32799}},
-        {{QStringLiteral("バージョン情報 Tavrino..."), 57664}},
+        {{QStringLiteral("バージョン情報 Tavrino..."), 57664}, {QStringLiteral("同期..."), 32850}},
     };
 
     bool opened = false;

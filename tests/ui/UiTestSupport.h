@@ -84,16 +84,24 @@ class TestProfileFolder {
 public:
     TestProfileFolder()
         : m_hadDataHome(qEnvironmentVariableIsSet("XDG_DATA_HOME")),
-          m_oldDataHome(qgetenv("XDG_DATA_HOME")) {
+          m_oldDataHome(qgetenv("XDG_DATA_HOME")),
+          m_hadConfigHome(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")),
+          m_oldConfigHome(qgetenv("XDG_CONFIG_HOME")) {
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, ConfigFolder());
         QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, ConfigFolder());
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.path() + QStringLiteral("/data")));
+        // The sync accounts are kept in the per-user configuration folder.
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(ConfigFolder()));
     }
     ~TestProfileFolder() {
         if (!m_hadDataHome)
             qunsetenv("XDG_DATA_HOME");
         else
             qputenv("XDG_DATA_HOME", m_oldDataHome);
+        if (!m_hadConfigHome)
+            qunsetenv("XDG_CONFIG_HOME");
+        else
+            qputenv("XDG_CONFIG_HOME", m_oldConfigHome);
     }
     QString Path() const { return m_dir.path(); }
     QString ConfigFolder() const { return m_dir.path() + QStringLiteral("/config"); }
@@ -115,6 +123,8 @@ private:
     QTemporaryDir m_dir;
     bool m_hadDataHome;
     QByteArray m_oldDataHome;
+    bool m_hadConfigHome;
+    QByteArray m_oldConfigHome;
 };
 
 // The planner started on a TestProfileFolder of the test's own, with its main parts at hand.

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "sync/SyncRunner.h"
+
+#include <QDate>
+#include <functional>
+#include <map>
+#include <set>
+
+class CTavrinoDoc;
+
+// The planner's open book as a sync sees it. What leaves the machine is what the user saved:
+// a day changed since the last save shows the sync its saved version. A server change goes into
+// the book only where the user is not at work: not into a day changed since the last save, not
+// while one of our dialogs is open, not into the day on show while an input method composes in
+// it. Applied changes are saved at once when the book has no changes of the user's; otherwise
+// they wait for the user's save, and count as agreed only once a save has written them.
+class CPlannerBook : public SyncBook {
+public:
+    struct Hooks {
+        // Whether one of our dialogs (or any modal window) is open.
+        std::function<bool()> dialogOpen;
+        // Whether an input method is composing text in the window.
+        std::function<bool()> composing;
+        // After days were committed: the day on show is refreshed.
+        std::function<void()> refresh;
+    };
+
+    CPlannerBook(CTavrinoDoc* doc, Hooks hooks);
+
+    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) override;
+    void Write(const std::map<QDate, CYoteiDay>& days,
+               std::function<void(bool ok, const QString& problem)> done) override;
+    std::set<QDate> Unsettled() const override { return m_unsettled; }
+
+    // The days whose server changes were held back by the last write.
+    const std::set<QDate>& HeldBack() const { return m_heldBack; }
+
+private:
+    CTavrinoDoc* m_doc;
+    Hooks m_hooks;
+    std::set<QDate> m_unsettled;
+    std::set<QDate> m_heldBack;
+};
