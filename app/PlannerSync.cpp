@@ -66,14 +66,18 @@ void CPlannerSync::BookReplaced() {
     m_waiting.clear();
     m_last = Last();
     m_failing = false;
-    if (Account()) {
-        m_timer.start();
-        // Once the opening is through and the window shows the book.
-        QMetaObject::invokeMethod(
-            this, [this] { SyncNow(); }, Qt::QueuedConnection);
-    } else {
-        m_timer.stop();
-    }
+    m_timer.stop();
+    // Once the opening is through (the book's path is known only then) and the window shows
+    // the book.
+    QMetaObject::invokeMethod(
+        this,
+        [this, generation = m_generation] {
+            if (generation != m_generation || !Account())
+                return;
+            m_timer.start();
+            SyncNow();
+        },
+        Qt::QueuedConnection);
 }
 
 void CPlannerSync::BookSaved(SaveKind kind) {
@@ -180,7 +184,13 @@ void CPlannerSync::Begin(const SyncAccount::Account& account, const QString& pas
 
 void CPlannerSync::Done(const SyncResult& result) {
     m_running = false;
-    m_waiting = result.waiting;
+    // Days the sync took in but the user has not saved yet are in the book already; what waits
+    // is what was held back.
+    m_waiting.clear();
+    if (m_book) {
+        for (const QDate& day : m_book->HeldBack())
+            m_waiting << day;
+    }
     if (!result.connected) {
         // The calendar could not be reached, or refused the login: said once per outage.
         m_last.failure = result.err.value(0);
