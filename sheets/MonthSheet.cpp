@@ -346,7 +346,7 @@ void MonthSheet::DrawDay(QPainter& painter, const Layout& l, const Day& day,
     for (int r = 0; r < fit.rows; ++r) {
         const Row& row = day.rows[std::size_t(r)];
         QRectF box = lineBox();
-        if (!row.time.isEmpty()) {
+        if (m_showTimes && !row.time.isEmpty()) {
             const QString time = text.elidedText(row.time, Qt::ElideRight, box.width() / 2);
             painter.setPen(mutedColour);
             painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, time);
