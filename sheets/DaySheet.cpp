@@ -111,21 +111,27 @@ int DaySheet::Paginate(const QRectF& rect, const QFont& font, QPaintDevice* devi
         y += piece.height;
         m_pages.back().pieces.push_back(std::move(piece));
     };
-    // A row is at least as tall as a line and a half, room for writing in by hand.
-    const double minimum = m_line * 1.5 + 2 * m_pad;
+    // A row is at least as tall as a line and a half, room for writing in by hand; on small
+    // paper the memo needs that room more.
+    const double minimum = m_line * (m_small ? 1.0 : 1.5) + 2 * m_pad;
     for (int row = -1; row < 10; ++row) {
         const Row& r = RowAt(row);
         const double height = std::max(r.lines * m_line + 2 * m_pad, minimum);
-        if (y + height > bottom && y > top)
+        // A row goes whole to the next page, unless no page could hold it.
+        if (y + height > bottom && y > top && height <= bottom - top)
             newPage();
         if (y + height <= bottom) {
             place({Piece::TableRow, row, 0, r.lines, QString(), 0, height});
             continue;
         }
-        // Taller than a whole page: its lines go on as many pages as they need.
+        // Taller than a whole page: its lines fill this page and go on over the next ones.
         for (int first = 0; first < r.lines;) {
-            const int room = std::max(int((bottom - y - 2 * m_pad) / m_line), 1);
-            const int count = std::min(room, r.lines - first);
+            const int room = int((bottom - y - 2 * m_pad) / m_line);
+            if (room < 1 && y > top) {
+                newPage();
+                continue;
+            }
+            const int count = std::min(std::max(room, 1), r.lines - first);
             place({Piece::TableRow, row, first, count, QString(), 0, count * m_line + 2 * m_pad});
             first += count;
             if (first < r.lines)

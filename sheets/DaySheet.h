@@ -28,6 +28,8 @@ public:
     // Takes the day from the book: the record the planner shows for it, and its holiday.
     void Fill(const CBookModel& book);
     QDate Date() const { return m_date; }
+    // On small paper a row is as tall as its text, so that the rows leave room for the memo.
+    void SetSmall(bool small) { m_small = small; }
 
     // Lays the day out on pages of rect, measured on device; returns how many it takes.
     int Paginate(const QRectF& rect, const QFont& font, QPaintDevice* device);
@@ -61,6 +63,7 @@ private:
     QString m_heading, m_headingDetail;
     std::array<QString, 10> m_times, m_plans, m_details;
     QString m_memo;
+    bool m_small = false;
 
     // The layout Paginate made.
     QRectF m_rect;

@@ -110,6 +110,7 @@ bool Print(QPagedPaintDevice& device, const CBookModel& book, const Request& req
         for (QDate date = first; ok && date <= last; date = date.addDays(1)) {
             DaySheet sheet(date);
             sheet.Fill(book);
+            sheet.SetSmall(style.small);
             const int count = sheet.Paginate(rect, font, &device);
             for (int page = 0; page < count && next(); ++page)
                 sheet.DrawPage(painter, page);
@@ -139,7 +140,7 @@ bool Print(QPagedPaintDevice& device, const CBookModel& book, const Request& req
             // Paper has no today and no selection; small paper no room for the times.
             sheet.SetToday(QDate());
             sheet.SetSelected(QDate());
-            sheet.SetShowTimes(!style.small);
+            sheet.SetSmallPaper(style.small);
             if (next())
                 sheet.Draw(painter, rect, font);
         }
