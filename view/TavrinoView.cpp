@@ -282,10 +282,10 @@ void CTavrinoView::OnFilePrint() {
     if (!day.isValid())
         day = QDate::currentDate();
     CPrintDlg::Options options;
-    // The first time, what is on show: the month on the sheet, else the day.
-    options.request.layout = m_printLayout >= 0
-                                 ? SheetPrint::Layout(m_printLayout)
-                                 : (sheet ? SheetPrint::Layout::Month : SheetPrint::Layout::Day);
+    // The month on the sheet; from the day view, the day, or what was chosen there last.
+    options.request.layout =
+        sheet ? SheetPrint::Layout::Month
+              : (m_printLayout >= 0 ? SheetPrint::Layout(m_printLayout) : SheetPrint::Layout::Day);
     options.request.from = day;
     options.request.to = day;
     options.request.facing = m_printFacing;
@@ -299,7 +299,8 @@ void CTavrinoView::OnFilePrint() {
     CPrintDlg dialog(GetDocument()->m_days, options, m_printer.get(), window());
     const bool printed = dialog.exec() == QDialog::Accepted && !dialog.PrintFailed();
     const CPrintDlg::Options chosen = dialog.GetOptions();
-    m_printLayout = int(chosen.request.layout);
+    if (!sheet)
+        m_printLayout = int(chosen.request.layout);
     m_printPaper = chosen.paper;
     m_printFacing = chosen.request.facing;
     if (printed && m_printer->outputFormat() == QPrinter::PdfFormat &&

@@ -94,8 +94,8 @@ private:
     CMonthSheetView* m_monthSheet = nullptr;
     QPointer<QWidget> m_focusBeforeSheet;
 
-    // What the last 印刷... chose (layout, paper, facing pages) and the printer with the
-    // platform dialogs' settings, kept for the next one while the planner runs.
+    // What the last 印刷... chose (the paper, facing pages, and the layout chosen from the day
+    // view) and the printer with the platform dialogs' settings, kept while the planner runs.
     std::unique_ptr<QPrinter> m_printer;
     int m_printLayout = -1;
     QString m_printPaper;

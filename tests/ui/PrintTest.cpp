@@ -131,6 +131,68 @@ TEST_F(PrintTest, OpensOnTheDayOnShowAndRedrawsForEachChoice) {
     });
 }
 
+// Ctrl+P from the list; on the month sheet the month is what prints first, and 印刷... is not
+// among the commands the sheet greys.
+TEST_F(PrintTest, CtrlPAndTheMonthSheet) {
+    WithPrintDialog(
+        [&](CPrintDlg* dialog) {
+            EXPECT_EQ(dialog->LayoutBox()->currentText(), QStringLiteral("日"));
+            EXPECT_EQ(dialog->FromEdit()->date(), QDate(2019, 5, 15));
+        },
+        true);
+
+    ASSERT_TRUE(ClickMenu(Bar(), {QStringLiteral("表示"), QStringLiteral("月")}));
+    ASSERT_TRUE(View()->IsMonthSheetShown());
+    QTest::keyClick(View()->GetMonthSheet(), Qt::Key_Right);
+    EXPECT_TRUE(Frame()->OnCmdMsg(ID_FILE_PRINT, false));
+    bool seen = false;
+    OnNextModal([&](QWidget* modal) {
+        auto* dialog = qobject_cast<CPrintDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->LayoutBox()->currentText(), QStringLiteral("月"));
+        EXPECT_EQ(dialog->FromEdit()->date(), QDate(2019, 5, 16));
+        QTRY_COMPARE(dialog->Preview()->pageCount(), 1);
+        if (const QString shot = ShotPath(QStringLiteral("print-month.png")); !shot.isEmpty())
+            dialog->grab().save(shot);
+        // The paper chosen stays for the next time.
+        dialog->PaperBox()->setFocus();
+        TypeText(dialog->PaperBox(), QStringLiteral("Bible"));
+        dialog->reject();
+    });
+    QTest::keyClick(View()->GetMonthSheet(), Qt::Key_P, Qt::ControlModifier);
+    QTRY_VERIFY_WITH_TIMEOUT(seen, 5000);
+    EXPECT_TRUE(View()->IsMonthSheetShown());
+    WithPrintDialog([&](CPrintDlg* dialog) {
+        EXPECT_EQ(dialog->PaperBox()->currentData().toString(), QStringLiteral("bible"));
+        EXPECT_EQ(dialog->LayoutBox()->currentText(), QStringLiteral("月"));
+    });
+}
+
+// A printer that cannot be printed on (here a PDF in a folder that is not there) is named in a
+// box; nothing is said to be printed.
+TEST_F(PrintTest, APrinterThatFailsIsNamed) {
+    const QString nowhere = m_profile.File(QStringLiteral("no/such/folder/book.pdf"));
+    QStringList texts;
+    WithPrintDialog([&](CPrintDlg* dialog) {
+        dialog->printer()->setOutputFormat(QPrinter::PdfFormat);
+        dialog->printer()->setOutputFileName(nowhere);
+        OnNextModal([&](QWidget* modal) {
+            if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                texts << box->text();
+                EXPECT_EQ(box->icon(), QMessageBox::Warning);
+            }
+            QTest::keyClick(modal, Qt::Key_Return);
+        });
+        dialog->Preview()->print();
+        EXPECT_TRUE(dialog->PrintFailed());
+    });
+    ASSERT_EQ(texts.size(), 1);
+    EXPECT_EQ(texts[0],
+              QStringLiteral("%1 で印刷できませんでした。").arg(QDir::toNativeSeparators(nowhere)));
+    EXPECT_FALSE(QFile::exists(nowhere));
+}
+
 // The week of the 15th and the next one, on B6 facing pages: the print preview's print button,
 // the platform's print dialog to a PDF file, and the tool's PDF of the same choices, page for page.
 TEST_F(PrintTest, PrintsToAPdfTheToolsPages) {
