@@ -136,7 +136,7 @@ bool Print(QPagedPaintDevice& device, const CBookModel& book, const Request& req
     case Layout::Month:
         for (QDate month = first; ok && month <= last; month = month.addMonths(1)) {
             MonthSheet sheet(month);
-            sheet.Fill(book.List());
+            sheet.Fill(book);
             // Paper has no today and no selection; small paper no room for the times.
             sheet.SetToday(QDate());
             sheet.SetSelected(QDate());
