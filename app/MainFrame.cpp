@@ -60,12 +60,14 @@ int CMainFrame::OnCreate() {
         {Qt::Key_V, Qt::ControlModifier, ID_EDIT_PASTE},
         {Qt::Key_Z, Qt::ControlModifier, ID_EDIT_UNDO},
         {Qt::Key_N, Qt::ControlModifier, ID_FILE_NEW},
-        // The desktop's keys for saving and opening, beside the handheld's five.
+        // The desktop's keys for saving, opening and printing, beside the handheld's five.
         {Qt::Key_S, Qt::ControlModifier, ID_FILE_SAVE},
         {Qt::Key_O, Qt::ControlModifier, ID_FILE_OPEN},
+        {Qt::Key_P, Qt::ControlModifier, ID_FILE_PRINT},
     });
     m_commandBar->SetShortcutHint(ID_FILE_SAVE, QKeySequence(Qt::CTRL | Qt::Key_S));
     m_commandBar->SetShortcutHint(ID_FILE_OPEN, QKeySequence(Qt::CTRL | Qt::Key_O));
+    m_commandBar->SetShortcutHint(ID_FILE_PRINT, QKeySequence(Qt::CTRL | Qt::Key_P));
 
     // The form starts with the handheld's portrait client area; the window is freely resizable.
     resize(kInitialClientWidth, kInitialClientHeight + m_commandBar->sizeHint().height());

@@ -15,6 +15,8 @@ constexpr int ID_VIEW_DAY = 32798;
 constexpr int ID_VIEW_MONTH = 32799;
 constexpr int ID_BUTTON2 = 32806;
 constexpr int ID_BUTTON3 = 32807;
+// Beside the handheld's commands: ファイル › 印刷...
+constexpr int ID_FILE_PRINT = 32860;
 constexpr int IDM_MENU = 402; // the "メニュー" drop-down button; sends no command
 // Beside the handheld's menu: ツール › 同期... (the book kept in step with a CalDAV calendar).
 constexpr int ID_TOOLS_SYNC = 32850;

@@ -67,7 +67,9 @@ inline MenuItemResource MainMenu() {
             {QStringLiteral("ファイル"),
              0,
              {{QStringLiteral("保存"), ID_FILE_SAVE, {}},
-              {QStringLiteral("開く"), ID_FILE_OPEN, {}}}},
+              {QStringLiteral("開く"), ID_FILE_OPEN, {}},
+              // The desktop's printing, after the handheld's two items.
+              {QStringLiteral("印刷..."), ID_FILE_PRINT, {}}}},
             {QStringLiteral("編集"),
              0,
              {{QStringLiteral("コピー"), ID_EDIT_COPY, {}},

@@ -45,8 +45,8 @@ for path in ./usr/bin/tavrino ./usr/bin/tavrino-book ./usr/share/applications/ta
     grep -qx "$path" <<<"$contents" || { echo "package lacks $path" >&2; exit 1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for dep in "libqt6widgets6" "fonts-noto-cjk | fonts-ipafont-gothic" "qt6-translations-l10n" "tzdata" \
-    "libqt6sql6-sqlite"; do
+for dep in "libqt6widgets6" "libqt6printsupport6" "fonts-noto-cjk | fonts-ipafont-gothic" \
+    "qt6-translations-l10n" "tzdata" "libqt6sql6-sqlite"; do
     grep -qF "$dep" <<<"$depends" || { echo "Depends lacks $dep: $depends" >&2; exit 1; }
 done
 grep -qF "ibus-mozc | fcitx5-mozc" <<<"$(dpkg-deb -f "$deb" Recommends)" ||

@@ -322,10 +322,11 @@ void MonthSheet::DrawDay(QPainter& painter, const Layout& l, const Day& day,
             dateLine.left() + Metrics(dateFont, painter.device()).horizontalAdvance(number) + l.pad;
         const QFontMetricsF small = Metrics(l.smallFont, painter.device());
         const QRectF box(left, dateLine.top(), std::max(right - left, 0.0), dateLine.height());
+        const QString name = small.elidedText(day.holiday, Qt::ElideRight, box.width());
         painter.setFont(l.smallFont);
         painter.setPen(dayColour);
-        painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter,
-                         small.elidedText(day.holiday, Qt::ElideRight, box.width()));
+        if (!m_smallPaper || name.size() > 1)
+            painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, name);
     }
 
     // The lines below: the heading, the rows that fit, and what was left out.
@@ -346,7 +347,7 @@ void MonthSheet::DrawDay(QPainter& painter, const Layout& l, const Day& day,
     for (int r = 0; r < fit.rows; ++r) {
         const Row& row = day.rows[std::size_t(r)];
         QRectF box = lineBox();
-        if (!row.time.isEmpty()) {
+        if (!m_smallPaper && !row.time.isEmpty()) {
             const QString time = text.elidedText(row.time, Qt::ElideRight, box.width() / 2);
             painter.setPen(mutedColour);
             painter.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, time);

@@ -59,6 +59,9 @@ public:
     // Today is marked; the selected day is framed. Either may be a date outside the grid.
     void SetToday(const QDate& today) { m_today = today; }
     void SetSelected(const QDate& selected) { m_selected = selected; }
+    // Small paper: the rows without their times, and a holiday's name only where some of it
+    // fits (the date is red all the same).
+    void SetSmallPaper(bool small) { m_smallPaper = small; }
 
     // Draws the title, the weekdays and the weeks onto painter within rect. font sets the size
     // of the text; the painter's device gives the measures.
@@ -95,4 +98,5 @@ private:
     std::vector<Day> m_days;
     QDate m_today;
     QDate m_selected;
+    bool m_smallPaper = false;
 };

@@ -8,8 +8,10 @@
 #include "resources/Templates.h"
 #include "sheets/MonthSheet.h"
 #include "view/MonthSheetView.h"
+#include "view/PrintDlg.h"
 
 #include <QApplication>
+#include <QPrinter>
 
 #include <QScrollBar>
 #include <algorithm>
@@ -59,6 +61,7 @@ CTavrinoView::CTavrinoView()
     OnCommand(ID_DATA_STANDARD, [this] { OnStandardData(); });
     OnCommand(ID_VIEW_DAY, [this] { OnViewDay(); });
     OnCommand(ID_VIEW_MONTH, [this] { OnViewMonth(); });
+    OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(); });
 
     picker->SetDayColours(MonthSheet::HolidayColour(), MonthSheet::SaturdayColour());
     m_monthSheet = new CMonthSheetView(this);
@@ -270,6 +273,39 @@ void CTavrinoView::OnViewDay() {
 
 void CTavrinoView::OnViewMonth() {
     ShowMonthSheet();
+}
+
+void CTavrinoView::OnFilePrint() {
+    const bool sheet = IsMonthSheetShown();
+    QDate day =
+        sheet ? m_monthSheet->SelectedDate() : ToQDate(GetDocument()->GetCurrentDay().m_dayDate);
+    if (!day.isValid())
+        day = QDate::currentDate();
+    CPrintDlg::Options options;
+    // The month on the sheet; from the day view, the day, or what was chosen there last.
+    options.request.layout =
+        sheet ? SheetPrint::Layout::Month
+              : (m_printLayout >= 0 ? SheetPrint::Layout(m_printLayout) : SheetPrint::Layout::Day);
+    options.request.from = day;
+    options.request.to = day;
+    options.request.facing = m_printFacing;
+    if (!m_printPaper.isEmpty())
+        options.paper = m_printPaper;
+    if (!m_printer) {
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        m_printer->setDocName(GetDocument()->GetTitle());
+    }
+
+    CPrintDlg dialog(GetDocument()->m_days, options, m_printer.get(), window());
+    const bool printed = dialog.exec() == QDialog::Accepted && !dialog.PrintFailed();
+    const CPrintDlg::Options chosen = dialog.GetOptions();
+    if (!sheet)
+        m_printLayout = int(chosen.request.layout);
+    m_printPaper = chosen.paper;
+    m_printFacing = chosen.request.facing;
+    if (printed && m_printer->outputFormat() == QPrinter::PdfFormat &&
+        !m_printer->outputFileName().isEmpty())
+        CPrintDlg::MendPdfFile(m_printer->outputFileName(), window());
 }
 
 bool CTavrinoView::IsMonthSheetShown() const {

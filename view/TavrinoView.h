@@ -5,11 +5,14 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class CDateTimeCtrl;
 class CEdit;
 class CListCtrl;
 class CMonthSheetView;
 class CTavrinoDoc;
+class QPrinter;
 
 // The program's only view: the date picker, the day list (the heading row and the ten rows)
 // and the day's memo. The list cells and m_memo are the working copy the user edits; every
@@ -52,6 +55,8 @@ public:
     void OnTimeData();
     void OnViewDay();
     void OnViewMonth();
+    // 印刷...: the print preview of the day on show (of the month, on the month sheet).
+    void OnFilePrint();
 
     // While the month sheet is shown, the commands that act on the list are not handled.
     bool OnCmdMsg(int nID, bool execute) override;
@@ -88,4 +93,11 @@ private:
 
     CMonthSheetView* m_monthSheet = nullptr;
     QPointer<QWidget> m_focusBeforeSheet;
+
+    // What the last 印刷... chose (the paper, facing pages, and the layout chosen from the day
+    // view) and the printer with the platform dialogs' settings, kept while the planner runs.
+    std::unique_ptr<QPrinter> m_printer;
+    int m_printLayout = -1;
+    QString m_printPaper;
+    bool m_printFacing = false;
 };

@@ -127,6 +127,26 @@ QString LoadString(int id) {
         return QStringLiteral("接続しています...");
     case IDS_SYNC_NONE:
         return QStringLiteral("なし");
+    case IDS_PRINT_LAYOUT:
+        return QStringLiteral("レイアウト(&L)");
+    case IDS_PRINT_LAYOUTS:
+        return QStringLiteral("日\n週\n月");
+    case IDS_PRINT_PAPER:
+        return QStringLiteral("用紙(&P)");
+    case IDS_PRINT_RANGE:
+        return QStringLiteral("期間(&R)\n〜");
+    case IDS_PRINT_FACING:
+        return QStringLiteral("見開き(&F)");
+    case IDP_PRINT_FAILED:
+        return QStringLiteral("%1 で印刷できませんでした。");
+    case IDS_DAY_SHEET_TITLE:
+        return QStringLiteral("%1年%2月%3日 (%4)");
+    case IDS_DAY_SHEET_CONTINUED:
+        return QStringLiteral("(続き)");
+    case IDS_SHEET_MEMO:
+        return QStringLiteral("メモ");
+    case IDS_WEEK_SHEET_TITLE:
+        return QStringLiteral("%1年%2月%3日〜%4月%5日");
     default:
         return QString();
     }

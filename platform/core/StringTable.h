@@ -68,6 +68,18 @@ enum StringId : int {
     IDS_MONTH_SHEET_TITLE = 61880,     // the year and the month
     IDS_MONTH_SHEET_WEEKDAYS = 61881,  // the weekdays' letters from Sunday
     IDS_MONTH_SHEET_MORE_ROWS = 61882, // a cell's rows left out, and how many
+    // Printing.
+    IDS_PRINT_LAYOUT = 61890,        // the print dialog's label of the layout
+    IDS_PRINT_LAYOUTS = 61891,       // the layouts, one a line: a day, a week, a month
+    IDS_PRINT_PAPER = 61892,         // the label of the paper
+    IDS_PRINT_RANGE = 61893,         // the label of the range, then the mark between its dates
+    IDS_PRINT_FACING = 61894,        // a week on two facing pages
+    IDP_PRINT_FAILED = 61895,        // the printer (or its file) could not be printed on
+    IDS_DAY_SHEET_TITLE = 61896,     // a day page's date: year, month, day, weekday
+    IDS_DAY_SHEET_CONTINUED = 61897, // after the date on the pages a day continues on
+    IDS_SHEET_MEMO = 61898,          // the memo of a day page, the notes of a week
+    IDS_WEEK_SHEET_TITLE =
+        61899, // the week's Monday (year, month, day), its Sunday's month and day
 };
 
 // The text of a string-table entry; an empty string for an unknown identifier.

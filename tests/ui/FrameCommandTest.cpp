@@ -109,7 +109,10 @@ TEST_F(FrameTest, MenuButtonOpensTheMenuTree) {
                                        QStringLiteral("行操作"),   QStringLiteral("データ挿入"),
                                        QStringLiteral("表示"),     QStringLiteral("ツール")};
     const QList<QList<std::pair<QString, int>>> expectedItems = {
-        {{QStringLiteral("保存"), 57603}, {QStringLiteral("開く"), 57601}},
+        // 印刷... is the desktop's, beside the handheld's two items.
+        {{QStringLiteral("保存"), 57603},
+         {QStringLiteral("開く"), 57601},
+         {QStringLiteral("印刷..."), 32860}},
         {{QStringLiteral("コピー"), 57634},
          {QStringLiteral("切り取り"), 57635},
          {QStringLiteral("貼り付け"), 57637}},

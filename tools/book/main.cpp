@@ -11,6 +11,7 @@
 #include "tools/book/BookIo.h"
 #include "tools/book/BookJournal.h"
 #include "tools/book/BookJson.h"
+#include "tools/book/BookPrint.h"
 #include "tools/book/BookSync.h"
 #include "tools/book/BookText.h"
 
@@ -104,6 +105,20 @@ Commands:
                          what changed in the book ("book: ...") and on the
                          calendar ("calendar: ..."); conflicts, edits not sent
                          and failures go to stderr.
+  print --layout day|week|month --paper NAME [--from DATE] [--to DATE]
+        [--facing] BOOK OUT
+                         Write the pages the planner prints (メニュー › ファイル ›
+                         印刷...) as a PDF to OUT (- for stdout), without a
+                         display: day pages (the heading row, the ten rows and
+                         the memo, a long text continuing on the next page),
+                         weeks from Monday (one page, or two facing pages with
+                         --facing) or months. --from and --to default to today:
+                         the day, the week or the month holding it; --to
+                         defaults to --from. NAME is a4, a5, b5, b6 (JIS B5
+                         182x257 mm, JIS B6 128x182 mm), bible (95x171 mm),
+                         mini6 (80x126 mm) or m5 (62x105 mm). The text is Noto
+                         Sans CJK JP, embedded in the PDF. OUT is replaced whole
+                         or not at all; it may not be BOOK.
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -282,6 +297,9 @@ struct Arguments {
     QString passwordFile;
     bool create = false;
     bool force = false;
+    QString layout;
+    QString paper;
+    bool facing = false;
 };
 
 // Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
@@ -302,8 +320,12 @@ QString* ValueTarget(Arguments& parsed, const QString& arg) {
         if (name == QLatin1String("--password-file"))
             return &parsed.passwordFile;
     }
+    if (c == QLatin1String("print") && name == QLatin1String("--layout"))
+        return &parsed.layout;
+    if (c == QLatin1String("print") && name == QLatin1String("--paper"))
+        return &parsed.paper;
     if (c != QLatin1String("agenda") && c != QLatin1String("import") &&
-        c != QLatin1String("holidays") && c != QLatin1String("sync"))
+        c != QLatin1String("holidays") && c != QLatin1String("sync") && c != QLatin1String("print"))
         return nullptr;
     if (name == QLatin1String("--from"))
         return &parsed.from;
@@ -347,6 +369,8 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             parsed.create = true;
         } else if (arg == QLatin1String("--force") && parsed.command == QLatin1String("sync")) {
             parsed.force = true;
+        } else if (arg == QLatin1String("--facing") && parsed.command == QLatin1String("print")) {
+            parsed.facing = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -564,6 +588,27 @@ int Holidays(const Arguments& a) {
     return Print(BookHolidays::Text(from, to));
 }
 
+int PrintPages(const Arguments& a) {
+    if (const QString problem = BookPrint::CheckOptions(a.layout, a.paper, a.facing);
+        !problem.isEmpty())
+        return Usage(problem);
+    BookPrint::Request rq;
+    if (const QString problem = ParseRange(a, QDate::currentDate(), 0, rq.from, rq.to);
+        !problem.isEmpty())
+        return Usage(problem);
+    rq.layout = a.layout;
+    rq.paper = a.paper;
+    rq.facing = a.facing;
+    rq.book = a.files[0];
+    rq.out = a.files[1];
+    const BookPrint::Outcome outcome = BookPrint::Run(rq);
+    if (!outcome.ok) {
+        PrintError(outcome.message);
+        return kFileFailure;
+    }
+    return kSuccess;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -588,11 +633,11 @@ int main(int argc, char** argv) {
         std::size_t files;
         int (*run)(const Arguments&);
     };
-    static const Command commands[] = {{"dump", 1, Dump},         {"build", 2, Build},
-                                       {"check", 1, Check},       {"export", 1, Export},
-                                       {"agenda", 1, Agenda},     {"find", 2, Find},
-                                       {"import", 2, Import},     {"journal", 1, Journal},
-                                       {"holidays", 0, Holidays}, {"sync", 1, Sync}};
+    static const Command commands[] = {
+        {"dump", 1, Dump},     {"build", 2, Build},     {"check", 1, Check},
+        {"export", 1, Export}, {"agenda", 1, Agenda},   {"find", 2, Find},
+        {"import", 2, Import}, {"journal", 1, Journal}, {"holidays", 0, Holidays},
+        {"sync", 1, Sync},     {"print", 2, PrintPages}};
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
