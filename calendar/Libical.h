@@ -21,4 +21,9 @@ void Quiet();
 // A libical string (UTF-8, possibly null) as text.
 QString Text(const char* utf8);
 
+// Which occurrence of a repeating event a start (its zone resolved) names, the same however it
+// is written: a date as yyyyMMdd, a time with a zone as its UTC instant yyyyMMddTHHmmssZ, a
+// floating time as yyyyMMddTHHmmss. A RECURRENCE-ID and the series' start it replaces agree.
+QString OccurrenceKey(icaltimetype t);
+
 } // namespace Libical
