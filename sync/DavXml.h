@@ -15,6 +15,8 @@ QByteArray PropfindEtags();
 QByteArray SyncCollection(const QString& token);
 QByteArray CalendarMultiget(const QStringList& hrefs);
 QByteArray MkCalendar(const QString& displayName);
+// What discovery asks of an address: what it is, whose it is, and where its calendars live.
+QByteArray PropfindPrincipal();
 
 // One response element of a multistatus.
 struct Entry {
@@ -27,6 +29,8 @@ struct Entry {
     QString displayName;
     QString syncToken;
     bool hasSyncToken = false;
+    QString principal;    // current-user-principal's href
+    QString calendarHome; // calendar-home-set's (first) href
 };
 
 struct Multistatus {

@@ -282,6 +282,7 @@ struct Arguments {
     QString passwordFile;
     bool create = false;
     bool force = false;
+    bool list = false;
 };
 
 // Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
@@ -347,6 +348,8 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             parsed.create = true;
         } else if (arg == QLatin1String("--force") && parsed.command == QLatin1String("sync")) {
             parsed.force = true;
+        } else if (arg == QLatin1String("--list") && parsed.command == QLatin1String("sync")) {
+            parsed.list = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -519,7 +522,8 @@ int Sync(const Arguments& a) {
     QDate to;
     if (const QString problem = ParseRange(a, QDate(), -1, from, to); !problem.isEmpty())
         return Usage(problem);
-    rq.book = a.files[0];
+    rq.book = a.files.empty() ? QString() : a.files[0];
+    rq.list = a.list;
     rq.url = a.url;
     rq.user = a.user;
     rq.userGiven = a.userGiven;
@@ -596,7 +600,9 @@ int main(int argc, char** argv) {
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
-        if (a.files.size() != c.files) {
+        // sync --list needs no book: the server's address is enough.
+        const bool listing = a.list && a.files.empty();
+        if (a.files.size() != c.files && !listing) {
             // find's first operand is its pattern, not a file.
             if (c.run == Find)
                 return Usage(QStringLiteral("find takes a pattern and a file name"));
