@@ -104,6 +104,9 @@ Commands:
                          what changed in the book ("book: ...") and on the
                          calendar ("calendar: ..."); conflicts, edits not sent
                          and failures go to stderr.
+  sync --list [--url URL] [--user NAME] [--password-file FILE] [BOOK]
+                         Print the calendars found from URL (or from BOOK's
+                         remembered calendar), "name<TAB>URL" one a line.
   --help                 Print this text.
 
 JSON (dump prints it compact on one line, ending with a newline):
@@ -180,9 +183,13 @@ import --format csv: the CSV that export writes, in UTF-8 (with or without a
   twice (the second one conflicts unless its texts are the same).
 A malformed IN is reported as IN:LINE: what, and BOOK is left untouched.
 
-sync: URL is a calendar collection, https:// (or http:// to this machine only,
-  when a password is sent). --create makes a missing calendar, named after the
-  book; without it a mistyped URL makes nothing. The password is the first line
+sync: URL is a calendar collection, or a server's address (or a calendar
+  home), https:// (or http:// to this machine only, when a password is sent).
+  From a server's address the calendar is found through /.well-known/caldav,
+  the user's principal and calendar home: the one whose name is the book's file
+  name without its extension (report.dat: "report") is used. --create makes a
+  missing calendar, named after the book; without it a mistyped URL makes
+  nothing. The password is the first line
   of --password-file, else the environment variable TAVRINO_CALDAV_PASSWORD,
   else the planner's entry for the account in the desktop's keyring (service
   "Tavrino", key USER@URL); it is never taken from the command line, printed or
@@ -202,9 +209,12 @@ sync: URL is a calendar collection, https:// (or http:// to this machine only,
   LOCATION when it has one.
   Events made elsewhere are placed as import places them; one that finds no
   free row goes into the memo as a line starting with "⇄ ", which the memo's own
-  event leaves out. Repeating events, events over several days and invitations
-  organised by someone else are shown but not written back ("not sent"). Events
-  export wrote (UID ending in @tavrino-book) are named, never placed.
+  event leaves out. A row that shows an occurrence of a repeating event
+  changes that occurrence alone: an edit becomes its exception on the calendar
+  (RECURRENCE-ID), a cleared row leaves it out (EXDATE); the series' rule is
+  never rewritten. Events over several days and invitations organised by
+  someone else are shown but not written back ("not sent"). Events export
+  wrote (UID ending in @tavrino-book) are named, never placed.
   When both sides changed the same entry, the calendar's version takes its place
   and the book's is kept beside it as a new event starting with 【競合】 (exit 1).
   An edit beats a deletion on either side. A sync that would delete more than
