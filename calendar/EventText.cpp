@@ -197,7 +197,7 @@ Time TimeOf(icalcomponent* cal, icalproperty* p, icaltimetype t) {
     if (!tzid || !*tzid)
         return result;
     result.tzid = tzid;
-    icaltimezone* zone = icalcomponent_get_timezone(cal, tzid);
+    icaltimezone* zone = Libical::SharedZone(cal, tzid);
     if (!zone)
         zone = icaltimezone_get_builtin_timezone(tzid);
     if (!zone)

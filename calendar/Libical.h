@@ -26,4 +26,10 @@ QString Text(const char* utf8);
 // floating time as yyyyMMddTHHmmss. A RECURRENCE-ID and the series' start it replaces agree.
 QString OccurrenceKey(icaltimetype t);
 
+// The zone a TZID names in a calendar, shared by every calendar that carries the same
+// VTIMEZONE: libical works out a zone's changes over the years on its first use, which costs
+// far more than reading an event, and a sync reads thousands of items that each carry the same
+// zone. Null when the calendar has no VTIMEZONE of that TZID.
+icaltimezone* SharedZone(icalcomponent* calendar, const char* tzid);
+
 } // namespace Libical
