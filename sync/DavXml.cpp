@@ -30,13 +30,14 @@ private:
 
 } // namespace
 
-QByteArray PropfindCollection() {
+QByteArray PropfindCollection(bool withSyncToken) {
     Writer w;
     w->writeStartElement(kDav, QStringLiteral("propfind"));
     w->writeStartElement(kDav, QStringLiteral("prop"));
     w->writeEmptyElement(kDav, QStringLiteral("resourcetype"));
     w->writeEmptyElement(kDav, QStringLiteral("displayname"));
-    w->writeEmptyElement(kDav, QStringLiteral("sync-token"));
+    if (withSyncToken)
+        w->writeEmptyElement(kDav, QStringLiteral("sync-token"));
     w->writeEndElement();
     w->writeEndElement();
     return w.Done();

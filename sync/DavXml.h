@@ -9,7 +9,8 @@
 // The WebDAV and CalDAV request bodies we send and the multistatus answers we read.
 namespace DavXml {
 
-QByteArray PropfindCollection();
+// withSyncToken: also the calendar's sync token (which some servers work out over every item).
+QByteArray PropfindCollection(bool withSyncToken = true);
 QByteArray PropfindEtags();
 // RFC 6578; an empty token asks for every member.
 QByteArray SyncCollection(const QString& token);
