@@ -30,6 +30,8 @@ struct Entry {
     Fields fields;
     int row = -1;      // rows: 0 to 9
     QString priorTime; // rows: the time label the row held before a calendar event took it
+    // Of a repeating event: which of its occurrences this is (Occurrence::recurrence).
+    QString occurrence;
 };
 
 // The memo line that shows fields which found no row: the mark, then time, plan and detail on

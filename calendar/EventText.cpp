@@ -197,7 +197,7 @@ Time TimeOf(icalcomponent* cal, icalproperty* p, icaltimetype t) {
     if (!tzid || !*tzid)
         return result;
     result.tzid = tzid;
-    icaltimezone* zone = icalcomponent_get_timezone(cal, tzid);
+    icaltimezone* zone = Libical::SharedZone(cal, tzid);
     if (!zone)
         zone = icaltimezone_get_builtin_timezone(tzid);
     if (!zone)
@@ -319,6 +319,66 @@ std::vector<Entry> Occurrences(const QByteArray& text, const QDate& from, const 
     return entries;
 }
 
+// The RECURRENCE-ID of an override as its occurrence key.
+QString OverrideKey(icalcomponent* cal, icalcomponent* event) {
+    icalproperty* rid = icalcomponent_get_first_property(event, ICAL_RECURRENCEID_PROPERTY);
+    return rid ? Libical::OccurrenceKey(TimeOf(cal, rid, icalproperty_get_recurrenceid(rid)).t)
+               : QString();
+}
+
+// A repeating event's occurrences in the window, each with its own texts read as a single
+// event's are (our own time label included), and what the series leaves out.
+std::vector<Entry> SeriesEntries(icalcomponent* cal, icalcomponent* master,
+                                 const std::vector<icalcomponent*>& events, const QByteArray& text,
+                                 const QDate& from, const QDate& to, Event& ev) {
+    std::map<QString, icalcomponent*> overrides;
+    for (icalcomponent* e : events) {
+        const QString key = OverrideKey(cal, e);
+        if (key.isEmpty())
+            continue;
+        overrides[key] = e;
+        if (icalcomponent_get_status(e) == ICAL_STATUS_CANCELLED)
+            ev.removed.insert(key);
+    }
+    if (master && !icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY)) {
+        for (icalproperty* p : Properties(master, ICAL_EXDATE_PROPERTY))
+            ev.removed.insert(Libical::OccurrenceKey(TimeOf(cal, p, icalproperty_get_exdate(p)).t));
+    } else {
+        master = nullptr;
+    }
+    std::vector<Entry> entries;
+    for (const Occurrence& o : IcalImport::Read(text, from, to).occurrences) {
+        Entry e;
+        e.date = o.date;
+        e.slot = Slot::row;
+        e.occurrence = o.recurrence;
+        icalcomponent* source = master;
+        if (!o.shownBy.isEmpty()) {
+            const auto found = overrides.find(o.shownBy);
+            source = found != overrides.end() ? found->second : nullptr;
+        }
+        QString why;
+        if (o.severalDays)
+            why = QStringLiteral("an occurrence over several days");
+        else if (o.thisAndFuture)
+            why = QStringLiteral("an occurrence changed on the calendar with all later ones");
+        else if (!source || (!o.shownBy.isEmpty() && o.shownBy != o.recurrence))
+            why = QStringLiteral("an occurrence its series does not name");
+        if (why.isEmpty()) {
+            const bool timed = o.minutes >= 0;
+            const QDateTime wall(
+                o.date, QTime(std::max(o.minutes, 0) / 60, std::max(o.minutes, 0) % 60), Qt::UTC);
+            e.fields = FieldsOf(source, Slot::row, timed, wall);
+        } else {
+            e.fields = {ToEventText(o.time), ToEventText(o.plan), ToEventText(o.detail)};
+            ev.fixed[o.recurrence] = why;
+        }
+        if (!e.fields.plan.isEmpty() || !e.fields.detail.isEmpty())
+            entries.push_back(e);
+    }
+    return entries;
+}
+
 } // namespace
 
 Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTimeZone& zone,
@@ -387,9 +447,13 @@ Event Read(const QByteArray& text, const QDate& from, const QDate& to, const QTi
     ev.repeating = overrides || icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY) ||
                    icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY);
     if (ev.repeating) {
-        ev.use = Use::followed;
-        ev.followedBecause = QStringLiteral("a repeating event");
-        ev.entries = Occurrences(text, from, to);
+        // Each occurrence is written back as an override or an EXDATE of its series; without
+        // the series there is nothing to write them into.
+        if (icalcomponent_get_first_property(master, ICAL_RECURRENCEID_PROPERTY)) {
+            ev.use = Use::followed;
+            ev.followedBecause = QStringLiteral("occurrences without their series");
+        }
+        ev.entries = SeriesEntries(cal, master, events, text, from, to, ev);
         return ev;
     }
     if (icalcomponent_get_status(master) == ICAL_STATUS_CANCELLED)
@@ -546,24 +610,15 @@ QByteArray New(const QString& uid, const Entry& entry, const QTimeZone& zone,
     return Serialized(cal.get());
 }
 
-QByteArray Patch(const QByteArray& base, const Fields& before, const Entry& after,
-                 const QTimeZone& zone, const QDateTime& now, QString& problem) {
-    Libical::Quiet();
-    Component root(icalparser_parse_string(base.constData()));
-    icalcomponent* cal = root.get();
-    if (cal && icalcomponent_isa(cal) != ICAL_VCALENDAR_COMPONENT)
-        cal = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
-    const std::vector<icalcomponent*> events =
-        cal ? Components(cal, ICAL_VEVENT_COMPONENT) : std::vector<icalcomponent*>();
-    if (events.size() != 1) {
-        problem = QStringLiteral("the server's text is not one event");
-        return QByteArray();
-    }
-    icalcomponent* event = events.front();
+namespace {
+
+// The book's change from before to after, made to one event of the text: only what changed.
+bool PatchEvent(icalcomponent* cal, icalcomponent* event, const Fields& before, const Entry& after,
+                const QTimeZone& zone, const QDateTime& now, QString& problem) {
     icalproperty* dtstart = icalcomponent_get_first_property(event, ICAL_DTSTART_PROPERTY);
     if (!dtstart) {
         problem = QStringLiteral("the server's event has no start");
-        return QByteArray();
+        return false;
     }
     const Fields& f = after.fields;
     const Slot kind = KindSlot(XValue(event, SyncProperties::kKind));
@@ -619,6 +674,140 @@ QByteArray Patch(const QByteArray& base, const Fields& before, const Entry& afte
             SetDetail(event, f.detail);
     }
     Stamp(event, now);
+    return true;
+}
+
+icalcomponent* Calendar(const Component& root) {
+    icalcomponent* cal = root.get();
+    if (cal && icalcomponent_isa(cal) != ICAL_VCALENDAR_COMPONENT)
+        cal = icalcomponent_get_first_component(root.get(), ICAL_VCALENDAR_COMPONENT);
+    return cal;
+}
+
+// An occurrence's start, from its key, as like (the series' DTSTART) is written: a date, a time
+// in like's TZID, in UTC, or floating.
+QByteArray OccurrenceValue(const Time& like, const QString& key, const QTimeZone& zone) {
+    const QDate date = QDate::fromString(key.left(8), QStringLiteral("yyyyMMdd"));
+    if (like.t.is_date || key.size() == 8)
+        return ";VALUE=DATE:" + DateText(date);
+    const QTime time = QTime::fromString(key.mid(9, 6), QStringLiteral("HHmmss"));
+    if (key.endsWith(u'Z'))
+        return TimeValue(like, QDateTime(date, time, Qt::UTC), zone);
+    // Floating: the same wall time, under the TZID nobody knew if the series has one.
+    const QByteArray wall = key.left(15).toLatin1();
+    return like.tzid.isEmpty() ? ":" + wall : ";TZID=" + like.tzid + ":" + wall;
+}
+
+// The instant an occurrence key names; a floating one as a wall time in zone.
+QDateTime OccurrenceInstant(const QString& key, const QTimeZone& zone) {
+    const QDate date = QDate::fromString(key.left(8), QStringLiteral("yyyyMMdd"));
+    const QTime time =
+        key.size() > 8 ? QTime::fromString(key.mid(9, 6), QStringLiteral("HHmmss")) : QTime(0, 0);
+    return key.endsWith(u'Z') ? QDateTime(date, time, Qt::UTC) : QDateTime(date, time, zone);
+}
+
+// A new override of one occurrence: a copy of the series without its rule and its exceptions,
+// at the occurrence's own start and with the series' length.
+icalcomponent* NewOverride(icalcomponent* cal, icalcomponent* master, const Time& start,
+                           const QString& key, const QTimeZone& zone) {
+    icalcomponent* o = icalcomponent_new_clone(master);
+    for (const icalproperty_kind kind :
+         {ICAL_RRULE_PROPERTY, ICAL_RDATE_PROPERTY, ICAL_EXDATE_PROPERTY, ICAL_EXRULE_PROPERTY,
+          ICAL_RECURRENCEID_PROPERTY, ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY})
+        RemoveAll(o, kind);
+    const QByteArray value = OccurrenceValue(start, key, zone);
+    AddLine(o, "RECURRENCE-ID" + value);
+    AddLine(o, "DTSTART" + value);
+    if (icalproperty* dtend = icalcomponent_get_first_property(master, ICAL_DTEND_PROPERTY)) {
+        const Time end = TimeOf(cal, dtend, icalproperty_get_dtend(dtend));
+        if (start.t.is_date) {
+            const qint64 days = QDate(start.t.year, start.t.month, start.t.day)
+                                    .daysTo(QDate(end.t.year, end.t.month, end.t.day));
+            const QDate first = QDate::fromString(key.left(8), QStringLiteral("yyyyMMdd"));
+            AddLine(o, "DTEND;VALUE=DATE:" + DateText(first.addDays(days)));
+        } else {
+            const qint64 seconds = Instant(start.t, zone).secsTo(Instant(end.t, zone));
+            const QDateTime at = OccurrenceInstant(key, zone).addSecs(seconds);
+            AddLine(o, "DTEND" + TimeValue(end, at, zone));
+        }
+    }
+    icalcomponent_add_component(cal, o);
+    return o;
+}
+
+} // namespace
+
+QByteArray Patch(const QByteArray& base, const Fields& before, const Entry& after,
+                 const QTimeZone& zone, const QDateTime& now, QString& problem) {
+    Libical::Quiet();
+    Component root(icalparser_parse_string(base.constData()));
+    icalcomponent* cal = Calendar(root);
+    const std::vector<icalcomponent*> events =
+        cal ? Components(cal, ICAL_VEVENT_COMPONENT) : std::vector<icalcomponent*>();
+    if (events.size() != 1) {
+        problem = QStringLiteral("the server's text is not one event");
+        return QByteArray();
+    }
+    if (!PatchEvent(cal, events.front(), before, after, zone, now, problem))
+        return QByteArray();
+    return Serialized(root.get());
+}
+
+QByteArray PatchOccurrences(const QByteArray& base, const std::vector<OccurrenceChange>& changes,
+                            const QTimeZone& zone, const QDateTime& now, QString& problem) {
+    Libical::Quiet();
+    Component root(icalparser_parse_string(base.constData()));
+    icalcomponent* cal = Calendar(root);
+    icalcomponent* master = nullptr;
+    std::map<QString, icalcomponent*> overrides;
+    for (icalcomponent* e :
+         cal ? Components(cal, ICAL_VEVENT_COMPONENT) : std::vector<icalcomponent*>()) {
+        if (icalcomponent_get_first_property(e, ICAL_RECURRENCEID_PROPERTY)) {
+            overrides[OverrideKey(cal, e)] = e;
+        } else if (master) {
+            problem = QStringLiteral("the server's text holds two series");
+            return QByteArray();
+        } else {
+            master = e;
+        }
+    }
+    icalproperty* dtstart =
+        master ? icalcomponent_get_first_property(master, ICAL_DTSTART_PROPERTY) : nullptr;
+    if (!dtstart) {
+        problem = QStringLiteral("the server's text holds no series with a start");
+        return QByteArray();
+    }
+    const Time start = TimeOf(cal, dtstart, icalproperty_get_dtstart(dtstart));
+    bool seriesChanged = false;
+    for (const OccurrenceChange& change : changes) {
+        const auto found = overrides.find(change.occurrence);
+        if (change.after) {
+            icalcomponent* o = found != overrides.end()
+                                   ? found->second
+                                   : NewOverride(cal, master, start, change.occurrence, zone);
+            overrides[change.occurrence] = o;
+            if (!PatchEvent(cal, o, change.before, *change.after, zone, now, problem))
+                return QByteArray();
+            continue;
+        }
+        // Cleared: the occurrence leaves the series, and its override with it.
+        if (found != overrides.end()) {
+            icalcomponent_remove_component(cal, found->second);
+            icalcomponent_free(found->second);
+            overrides.erase(found);
+        }
+        bool excluded = false;
+        for (icalproperty* p : Properties(master, ICAL_EXDATE_PROPERTY))
+            excluded =
+                excluded || Libical::OccurrenceKey(TimeOf(cal, p, icalproperty_get_exdate(p)).t) ==
+                                change.occurrence;
+        if (!excluded) {
+            AddLine(master, "EXDATE" + OccurrenceValue(start, change.occurrence, zone));
+            seriesChanged = true;
+        }
+    }
+    if (seriesChanged)
+        Stamp(master, now);
     return Serialized(root.get());
 }
 

@@ -7,6 +7,9 @@
 #include <QDateTime>
 #include <QString>
 #include <QTimeZone>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 // One calendar item's iCalendar text (a CalDAV resource), through libical: what it means for
@@ -35,6 +38,12 @@ struct Event {
     // any text (no summary, description or location) has none.
     std::vector<DayEvents::Entry> entries;
     QString problem; // set when the text is no iCalendar that can be read
+
+    // Of a repeating event: the occurrences whose edits are not sent, and why (one over several
+    // days, one an override of it and the later ones shows), and those the series leaves out
+    // (an EXDATE, a cancelled override), by Entry::occurrence.
+    std::map<QString, QString> fixed;
+    std::set<QString> removed;
 };
 
 // What the text means for the days from..to, with times shown in zone. user (the account's
@@ -57,5 +66,21 @@ QByteArray New(const QString& uid, const DayEvents::Entry& entry, const QTimeZon
 QByteArray Patch(const QByteArray& base, const DayEvents::Fields& before,
                  const DayEvents::Entry& after, const QTimeZone& zone, const QDateTime& now,
                  QString& problem);
+
+// The book's change of one occurrence of a repeating event.
+struct OccurrenceChange {
+    QString occurrence;                    // Entry::occurrence
+    DayEvents::Fields before;              // as both sides last agreed
+    std::optional<DayEvents::Entry> after; // the book's version; none when the row was cleared
+};
+
+// The server's text of a repeating event with the book's changes of its occurrences: an edited
+// occurrence becomes (or changes) its override, a VEVENT with RECURRENCE-ID beside the series,
+// patched as Patch patches an event; a cleared one loses its override and gets an EXDATE in the
+// series, written as the series' DTSTART is (a date, or a time with its TZID). The series' rule
+// is never rewritten, and an override never holds a rule or an EXDATE. Empty, with problem
+// set, when the text cannot be patched.
+QByteArray PatchOccurrences(const QByteArray& base, const std::vector<OccurrenceChange>& changes,
+                            const QTimeZone& zone, const QDateTime& now, QString& problem);
 
 } // namespace EventText

@@ -554,7 +554,14 @@ private:
                                      const QDate& until);
     void ExpandMaster(icalcomponent* master, const std::vector<Override>& overrides);
     icaltimetype Moved(const icaltimetype& start, const Override& by);
-    void AddOccurrence(icalcomponent* event, const icaltimetype& start, const Length& length);
+    // Which occurrence of a series an occurrence is, and which override shows it.
+    struct Identity {
+        QString recurrence;
+        QString shownBy;
+        bool thisAndFuture = false;
+    };
+    void AddOccurrence(icalcomponent* event, const icaltimetype& start, const Length& length,
+                       const Identity& identity);
 
     icalcomponent* m_cal;
     QDate m_from;
@@ -563,6 +570,8 @@ private:
     Findings& m_findings;
     std::vector<Occurrence>& m_out;
     std::set<QString> m_warnedZones;
+    // The series' start each override replaces, as the series names it.
+    std::map<icalcomponent*, QString> m_replaced;
 };
 
 // A component's properties of one kind, taken out first: every libical getter restarts the
@@ -710,8 +719,8 @@ QString LineBreaksAsPlanner(QString text) {
     return text.replace(u'\n', QStringLiteral("\r\n"));
 }
 
-void Calendar::AddOccurrence(icalcomponent* event, const icaltimetype& start,
-                             const Length& length) {
+void Calendar::AddOccurrence(icalcomponent* event, const icaltimetype& start, const Length& length,
+                             const Identity& identity) {
     const QString plan = LineBreaksAsPlanner(Text(icalcomponent_get_summary(event)));
     QStringList detailParts;
     for (const char* part :
@@ -748,6 +757,10 @@ void Calendar::AddOccurrence(icalcomponent* event, const icaltimetype& start,
         }
         o.plan = plan;
         o.detail = detail;
+        o.recurrence = identity.recurrence;
+        o.shownBy = identity.shownBy;
+        o.thisAndFuture = identity.thisAndFuture;
+        o.severalDays = last > first;
         m_out.push_back(std::move(o));
     }
 }
@@ -771,11 +784,21 @@ void Calendar::ExpandMaster(icalcomponent* master, const std::vector<Override>& 
                 until = std::max(until, m_to.addDays(back + 1));
         }
     }
+    const bool repeats = icalcomponent_get_first_property(master, ICAL_RRULE_PROPERTY) ||
+                         icalcomponent_get_first_property(master, ICAL_RDATE_PROPERTY) ||
+                         !overrides.empty();
     for (const icaltimetype& s : Starts(master, start, until)) {
+        const QString key = repeats ? Libical::OccurrenceKey(s) : QString();
         // The override of this one occurrence adds itself, and so does the override of this
         // and the later ones at the occurrence it names.
-        if (std::any_of(overrides.begin(), overrides.end(),
-                        [&s](const Override& o) { return SameOccurrence(s, o.replaces); }))
+        bool overridden = false;
+        for (const Override& o : overrides) {
+            if (SameOccurrence(s, o.replaces)) {
+                m_replaced[o.event] = key;
+                overridden = true;
+            }
+        }
+        if (overridden)
             continue;
         // The latest override of the occurrences from its own on that this one follows.
         const Override* by = nullptr;
@@ -786,10 +809,11 @@ void Calendar::ExpandMaster(icalcomponent* master, const std::vector<Override>& 
                 by = &o;
         }
         if (!by) {
-            AddOccurrence(master, s, length);
+            AddOccurrence(master, s, length, {key, QString(), false});
         } else if (!Cancelled(by->event)) {
             const icaltimetype moved = Moved(s, *by);
-            AddOccurrence(by->event, moved, LengthOf(by->event, StartOf(by->event)));
+            AddOccurrence(by->event, moved, LengthOf(by->event, StartOf(by->event)),
+                          {key, Libical::OccurrenceKey(by->replaces), true});
         }
     }
 }
@@ -826,11 +850,22 @@ void Calendar::Expand() {
     }
     for (icalcomponent* m : masters)
         ExpandMaster(m, byUid[QByteArray(icalcomponent_get_uid(m))]);
-    for (icalcomponent* o : overrides) {
-        if (Cancelled(o))
+    std::map<icalcomponent*, const Override*> overrideOf;
+    for (const auto& [uid, list] : byUid) {
+        for (const Override& o : list)
+            overrideOf[o.event] = &o;
+    }
+    for (icalcomponent* e : overrides) {
+        const Override& o = *overrideOf.at(e);
+        if (Cancelled(e))
             continue;
-        const icaltimetype start = StartOf(o);
-        AddOccurrence(o, start, LengthOf(o, start));
+        const icaltimetype start = StartOf(e);
+        // Named as the series names the start it replaces; an override whose series does not
+        // make that start (or is missing) by its own RECURRENCE-ID.
+        const QString own = Libical::OccurrenceKey(o.replaces);
+        const auto replaced = m_replaced.find(e);
+        AddOccurrence(e, start, LengthOf(e, start),
+                      {replaced != m_replaced.end() ? replaced->second : own, own, o.andFuture});
     }
 }
 

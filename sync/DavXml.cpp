@@ -30,13 +30,14 @@ private:
 
 } // namespace
 
-QByteArray PropfindCollection() {
+QByteArray PropfindCollection(bool withSyncToken) {
     Writer w;
     w->writeStartElement(kDav, QStringLiteral("propfind"));
     w->writeStartElement(kDav, QStringLiteral("prop"));
     w->writeEmptyElement(kDav, QStringLiteral("resourcetype"));
     w->writeEmptyElement(kDav, QStringLiteral("displayname"));
-    w->writeEmptyElement(kDav, QStringLiteral("sync-token"));
+    if (withSyncToken)
+        w->writeEmptyElement(kDav, QStringLiteral("sync-token"));
     w->writeEndElement();
     w->writeEndElement();
     return w.Done();
@@ -94,6 +95,19 @@ QByteArray MkCalendar(const QString& displayName) {
     return w.Done();
 }
 
+QByteArray PropfindPrincipal() {
+    Writer w;
+    w->writeStartElement(kDav, QStringLiteral("propfind"));
+    w->writeStartElement(kDav, QStringLiteral("prop"));
+    w->writeEmptyElement(kDav, QStringLiteral("resourcetype"));
+    w->writeEmptyElement(kDav, QStringLiteral("displayname"));
+    w->writeEmptyElement(kDav, QStringLiteral("current-user-principal"));
+    w->writeEmptyElement(kCalDav, QStringLiteral("calendar-home-set"));
+    w->writeEndElement();
+    w->writeEndElement();
+    return w.Done();
+}
+
 namespace {
 
 // "HTTP/1.1 404 Not Found" -> 404.
@@ -104,6 +118,18 @@ int StatusCode(const QString& line) {
 
 bool Is(const QXmlStreamReader& xml, const QString& ns, const char* name) {
     return xml.namespaceUri() == ns && xml.name() == QLatin1String(name);
+}
+
+// The first href inside the current element, which is then left.
+QString FirstHref(QXmlStreamReader& xml) {
+    QString href;
+    while (xml.readNextStartElement()) {
+        if (href.isEmpty() && Is(xml, kDav, "href"))
+            href = xml.readElementText().trimmed();
+        else
+            xml.skipCurrentElement();
+    }
+    return href;
 }
 
 void ReadProp(QXmlStreamReader& xml, Entry& entry) {
@@ -121,6 +147,10 @@ void ReadProp(QXmlStreamReader& xml, Entry& entry) {
             const QString token = xml.readElementText(QXmlStreamReader::IncludeChildElements);
             entry.syncToken = token.trimmed();
             entry.hasSyncToken = true;
+        } else if (Is(xml, kDav, "current-user-principal")) {
+            entry.principal = FirstHref(xml);
+        } else if (Is(xml, kCalDav, "calendar-home-set")) {
+            entry.calendarHome = FirstHref(xml);
         } else if (Is(xml, kDav, "resourcetype")) {
             while (xml.readNextStartElement()) {
                 if (Is(xml, kDav, "collection"))
@@ -165,6 +195,10 @@ void ReadPropstat(QXmlStreamReader& xml, Entry& entry) {
         entry.syncToken = found.syncToken;
         entry.hasSyncToken = true;
     }
+    if (!found.principal.isEmpty())
+        entry.principal = found.principal;
+    if (!found.calendarHome.isEmpty())
+        entry.calendarHome = found.calendarHome;
     entry.collection = entry.collection || found.collection;
     entry.calendar = entry.calendar || found.calendar;
 }

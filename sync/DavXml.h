@@ -9,12 +9,15 @@
 // The WebDAV and CalDAV request bodies we send and the multistatus answers we read.
 namespace DavXml {
 
-QByteArray PropfindCollection();
+// withSyncToken: also the calendar's sync token (which some servers work out over every item).
+QByteArray PropfindCollection(bool withSyncToken = true);
 QByteArray PropfindEtags();
 // RFC 6578; an empty token asks for every member.
 QByteArray SyncCollection(const QString& token);
 QByteArray CalendarMultiget(const QStringList& hrefs);
 QByteArray MkCalendar(const QString& displayName);
+// What discovery asks of an address: what it is, whose it is, and where its calendars live.
+QByteArray PropfindPrincipal();
 
 // One response element of a multistatus.
 struct Entry {
@@ -27,6 +30,8 @@ struct Entry {
     QString displayName;
     QString syncToken;
     bool hasSyncToken = false;
+    QString principal;    // current-user-principal's href
+    QString calendarHome; // calendar-home-set's (first) href
 };
 
 struct Multistatus {

@@ -102,6 +102,10 @@ struct ItemWork {
     // agreed entries with the server's present text, so a failed write is tried again.
     bool byUpload = false;
     std::vector<Entry> previous;
+    // The book's changes of a repeating event's occurrences, sent together in one write once
+    // the book's side of the item is known.
+    std::vector<EventText::OccurrenceChange> changes;
+    QStringList changeLines;
 };
 
 class Planner {
@@ -136,6 +140,7 @@ private:
     std::map<QString, ItemWork> m_items;
     std::map<QString, StateItem> m_state;
     int m_bookRemovals = 0;
+    int m_occurrenceRemovals = 0;
     int m_agreedInWindow = 0;
     std::vector<std::pair<QString, QString>> m_bookLines;
     std::vector<std::pair<QString, QString>> m_serverLines;
@@ -144,7 +149,7 @@ private:
 bool SameEntries(const std::vector<Entry>& a, const std::vector<Entry>& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const Entry& x, const Entry& y) {
         return x.date == y.date && x.slot == y.slot && x.row == y.row &&
-               x.priorTime == y.priorTime && x.fields == y.fields;
+               x.priorTime == y.priorTime && x.fields == y.fields && x.occurrence == y.occurrence;
     });
 }
 
@@ -341,35 +346,50 @@ void Planner::Arrive(ItemWork& w, const Entry& s) {
             continue;
         day.used[k] = true;
         if (b.fields == s.fields) {
-            w.record.entries.push_back(b);
+            Entry linked = b;
+            linked.occurrence = s.occurrence;
+            w.record.entries.push_back(linked);
             return;
         }
         // Linked, but both hold something else and neither is older: the calendar's text takes
         // the entry, the book's is kept as a new event.
         ConflictCopyOf(b, s);
-        day.sets.push_back({b, s.fields, [this, &w](const Entry& set) {
-                                w.record.entries.push_back(set);
+        day.sets.push_back({b, s.fields, [this, &w, key = s.occurrence](const Entry& set) {
+                                Entry e = set;
+                                e.occurrence = key;
+                                w.record.entries.push_back(e);
                                 BookLine(set, QStringLiteral("changed"));
                             }});
         return;
     }
-    Place(s.date, s.fields, s.slot, s.row, [this, &w](const Entry& placed) {
-        w.record.entries.push_back(placed);
+    Place(s.date, s.fields, s.slot, s.row, [this, &w, key = s.occurrence](const Entry& placed) {
+        Entry e = placed;
+        e.occurrence = key;
+        w.record.entries.push_back(e);
         BookLine(placed, QStringLiteral("added"));
     });
 }
 
 void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std::optional<Entry>& b,
                    const Entry* s) {
-    const bool writable = sv && sv->event.use == Use::placed;
     if (!a) {
         Arrive(w, *s);
         return;
     }
-    auto keep = [&w](const Entry& e) { w.record.entries.push_back(e); };
-    auto set = [this, &w](const Entry& entry, const Fields& fields) {
-        Day(entry.date).sets.push_back({entry, fields, [this, &w](const Entry& done) {
-                                            w.record.entries.push_back(done);
+    // Which occurrence of a repeating event this is: the server names it (a state from before
+    // occurrences were named has none yet).
+    const QString key = s ? s->occurrence : a->occurrence;
+    const bool writable = sv && sv->event.use == Use::placed && !sv->event.fixed.count(key);
+    auto keep = [&w, key](const Entry& e) {
+        Entry kept = e;
+        kept.occurrence = key;
+        w.record.entries.push_back(kept);
+    };
+    auto set = [this, &w, key](const Entry& entry, const Fields& fields) {
+        Day(entry.date).sets.push_back({entry, fields, [this, &w, key](const Entry& done) {
+                                            Entry e = done;
+                                            e.occurrence = key;
+                                            w.record.entries.push_back(e);
                                             BookLine(done, QStringLiteral("changed"));
                                         }});
     };
@@ -387,10 +407,10 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
             clear(*b);
             return;
         }
-        // An edit beats a deletion: the book's version goes back to the server as a new event.
-        // When the event itself is still there (moved away, cancelled), the two versions
-        // conflict and the book's is marked.
-        if (!sv) {
+        // An edit beats a deletion: the book's version goes back to the server as a new event
+        // (an occurrence the series now leaves out, too). When the event itself is still there
+        // (moved away, cancelled), the two versions conflict and the book's is marked.
+        if (!sv || (!a->occurrence.isEmpty() && sv->event.removed.count(a->occurrence))) {
             Create(*b);
         } else {
             m_plan.conflicts << QStringLiteral("conflict: %1 was changed in the book and moved or "
@@ -429,7 +449,9 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
     }
     if (!serverChanged) {
         if (!writable) {
-            const QString why = sv->event.followedBecause;
+            const auto fixed = sv->event.fixed.find(key);
+            const QString why =
+                fixed != sv->event.fixed.end() ? fixed->second : sv->event.followedBecause;
             m_plan.notSent << QStringLiteral("not sent: %1 (%2: the book's changes to it stay "
                                              "in the book)")
                                   .arg(Describe(b ? *b : *a), why);
@@ -440,6 +462,19 @@ void Planner::Pair(ItemWork& w, const ServerItem* sv, const Entry* a, const std:
                 agreed.row = b->row;
             }
             keep(agreed);
+            return;
+        }
+        if (!key.isEmpty()) {
+            // An occurrence: its override or its EXDATE goes up with the item's other changes.
+            w.changes.push_back({key, a->fields, b});
+            if (b) {
+                keep(*b);
+                w.changeLines << ServerLine(*b, QStringLiteral("changed"));
+            } else {
+                w.changeLines << ServerLine(*a, QStringLiteral("removed"));
+                ++m_occurrenceRemovals;
+            }
+            w.byUpload = true;
             return;
         }
         Upload up;
@@ -488,24 +523,37 @@ void Planner::PairEntries(ItemWork& w, const StateItem* st, const ServerItem* sv
     const std::vector<Entry> none;
     const std::vector<Entry>& server = sv ? sv->event.entries : none;
     auto bookOf = [&](std::size_t i) { return m_bookOf[{st->href, i}]; };
-    if (agreed.size() == 1 && server.size() == 1) {
+    if (agreed.size() == 1 && server.size() == 1 &&
+        st->entries[agreed[0]].occurrence == server[0].occurrence) {
         // One event, one day: a change of date is a move.
         Pair(w, sv, &st->entries[agreed[0]], bookOf(agreed[0]), &server[0]);
         return;
     }
-    // Several days (occurrences, a long event): each date with its own.
+    // Several days (occurrences, a long event): each with its own, the same occurrence on the
+    // same date first, then the same occurrence moved to another date, then (a state that
+    // does not name occurrences yet) the same date.
     std::vector<bool> serverUsed(server.size(), false);
-    for (std::size_t i : agreed) {
-        const Entry& a = st->entries[i];
-        const Entry* s = nullptr;
-        for (std::size_t k = 0; k < server.size() && !s; ++k) {
-            if (!serverUsed[k] && server[k].date == a.date) {
-                serverUsed[k] = true;
-                s = &server[k];
+    std::vector<const Entry*> match(agreed.size(), nullptr);
+    auto pass = [&](auto fits) {
+        for (std::size_t j = 0; j < agreed.size(); ++j) {
+            const Entry& a = st->entries[agreed[j]];
+            for (std::size_t k = 0; k < server.size() && !match[j]; ++k) {
+                if (!serverUsed[k] && fits(a, server[k])) {
+                    serverUsed[k] = true;
+                    match[j] = &server[k];
+                }
             }
         }
-        Pair(w, sv, &a, bookOf(i), s);
-    }
+    };
+    pass([](const Entry& a, const Entry& s) {
+        return a.occurrence == s.occurrence && a.date == s.date;
+    });
+    pass([](const Entry& a, const Entry& s) {
+        return !a.occurrence.isEmpty() && a.occurrence == s.occurrence;
+    });
+    pass([](const Entry& a, const Entry& s) { return a.occurrence.isEmpty() && a.date == s.date; });
+    for (std::size_t j = 0; j < agreed.size(); ++j)
+        Pair(w, sv, &st->entries[agreed[j]], bookOf(agreed[j]), match[j]);
     for (std::size_t k = 0; k < server.size(); ++k) {
         if (!serverUsed[k])
             Pair(w, sv, nullptr, std::nullopt, &server[k]);
@@ -575,7 +623,8 @@ void Planner::Apply() {
 }
 
 void Planner::Guard() {
-    int serverRemovals = 0;
+    // An occurrence taken out of its series counts as an event deleted.
+    int serverRemovals = m_occurrenceRemovals;
     for (const Upload& up : m_plan.uploads)
         serverRemovals += up.kind == Upload::Kind::remove ? 1 : 0;
     int known = 0;
@@ -584,7 +633,10 @@ void Planner::Guard() {
     bool bookHasAny = false;
     for (const auto& [date, work] : m_days)
         bookHasAny = bookHasAny || !work.book.empty();
-    const int serverItems = int(m_in.server.size());
+    // A repeating event counts as many events as it has occurrences in the window.
+    int serverItems = 0;
+    for (const auto& [href, item] : m_in.server)
+        serverItems += item.event.repeating ? std::max<int>(1, int(item.event.entries.size())) : 1;
     if (known > 0 && m_in.server.empty())
         m_plan.stop = QStringLiteral("the calendar is empty, but it held %1 events at the last "
                                      "sync; emptying the book too needs --force")
@@ -638,6 +690,23 @@ Plan Planner::Run() {
     }
     Apply();
     for (auto& [href, w] : m_items) {
+        if (!w.changes.empty()) {
+            // One write for the item, once the book's side of every occurrence is known.
+            const ServerItem& sv = m_in.server.at(href);
+            Upload up;
+            up.kind = Upload::Kind::update;
+            up.etag = sv.etag;
+            QString problem;
+            up.body = EventText::PatchOccurrences(sv.text, w.changes, m_in.zone, m_in.now, problem);
+            if (up.body.isEmpty()) {
+                m_plan.problems << QStringLiteral("failed: %1: %2")
+                                       .arg(w.changeLines.join(QStringLiteral("; ")), problem);
+            } else {
+                up.record = w.record;
+                up.what = w.changeLines.join(QStringLiteral("; "));
+                m_plan.uploads.push_back(std::move(up));
+            }
+        }
         if (w.byUpload)
             w.record.entries = w.previous;
         if (w.forget && !w.byUpload) {

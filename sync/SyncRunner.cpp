@@ -108,8 +108,12 @@ bool SyncRunner::Record(const std::function<bool()>& step) {
 }
 
 void SyncRunner::Probe() {
+    // A calendar that gave us a sync token offers them: its token is not asked for again, which
+    // some servers work out over every item, as costly as the listing itself.
+    const bool tokenKnown = !m_state.Meta(QStringLiteral("token")).isEmpty();
     m_client->Propfind(
-        m_options.calendar, 0, DavXml::PropfindCollection(), [this](const DavResponse& r) {
+        m_options.calendar, 0, DavXml::PropfindCollection(!tokenKnown),
+        [this, tokenKnown](const DavResponse& r) {
             if (r.status == 0) {
                 Fail(QStringLiteral("could not reach %1: %2")
                          .arg(m_options.calendar.toString(), r.failure));
@@ -151,7 +155,7 @@ void SyncRunner::Probe() {
             // Later requests go where the redirects led.
             m_options.calendar = r.url;
             m_result.connected = true;
-            m_syncTokens = m.entries[0].hasSyncToken;
+            m_syncTokens = m.entries[0].hasSyncToken || tokenKnown;
             List(false);
         });
 }
@@ -185,6 +189,11 @@ void SyncRunner::List(bool full) {
                 // servers answer otherwise) is answered with the full listing.
                 if (!token.isEmpty() && r.status != 0 && r.status != 401) {
                     List(true);
+                    return;
+                }
+                // A server that no longer answers sync-collection at all is listed the plain way.
+                if (r.status != 0 && r.status != 401 && r.status != 207) {
+                    ListWithPropfind();
                     return;
                 }
                 Fail(QStringLiteral("%1: %2 to the listing of its items")

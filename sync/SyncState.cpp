@@ -11,7 +11,8 @@
 
 namespace {
 
-const int kSchemaVersion = 1;
+// 2: entries name the occurrence of a repeating event they are.
+const int kSchemaVersion = 2;
 
 const char* UseName(EventText::Use use) {
     switch (use) {
@@ -141,14 +142,25 @@ bool SyncState::Open(const QString& file, bool dryRun, QString& problem) {
             "CREATE TABLE IF NOT EXISTS entries (href TEXT NOT NULL REFERENCES items(href) "
             "ON DELETE CASCADE, seq INTEGER NOT NULL, date TEXT NOT NULL, slot TEXT NOT NULL, "
             "row INTEGER NOT NULL, prior_time TEXT NOT NULL, time TEXT NOT NULL, "
-            "plan TEXT NOT NULL, detail TEXT NOT NULL, PRIMARY KEY (href, seq))"));
+            "plan TEXT NOT NULL, detail TEXT NOT NULL, occurrence TEXT NOT NULL DEFAULT '', "
+            "PRIMARY KEY (href, seq))"));
     if (!made) {
         problem = QStringLiteral("%1: %2").arg(file, m_error);
         Close();
         return false;
     }
     const QString version = Meta(QStringLiteral("schema"));
-    if (version.isEmpty()) {
+    if (version == QLatin1String("1")) {
+        // A state from before occurrences were named: its repeating events are matched by date
+        // once more, and named from then on.
+        if (!Exec(QStringLiteral("ALTER TABLE entries ADD COLUMN occurrence TEXT NOT NULL "
+                                 "DEFAULT ''")) ||
+            !SetMeta(QStringLiteral("schema"), QString::number(kSchemaVersion))) {
+            problem = QStringLiteral("%1: %2").arg(file, m_error);
+            Close();
+            return false;
+        }
+    } else if (version.isEmpty()) {
         SetMeta(QStringLiteral("schema"), QString::number(kSchemaVersion));
     } else if (version.toInt() != kSchemaVersion) {
         problem = QStringLiteral("%1: a sync state of another version (%2)").arg(file, version);
@@ -200,8 +212,8 @@ std::map<QString, StateItem> SyncState::Items() const {
     }
     QSqlQuery e(db);
     e.setForwardOnly(true);
-    if (!e.exec(QStringLiteral("SELECT href, date, slot, row, prior_time, time, plan, detail "
-                               "FROM entries ORDER BY href, seq"))) {
+    if (!e.exec(QStringLiteral("SELECT href, date, slot, row, prior_time, time, plan, detail, "
+                               "occurrence FROM entries ORDER BY href, seq"))) {
         m_error = e.lastError().text();
         return items;
     }
@@ -215,6 +227,7 @@ std::map<QString, StateItem> SyncState::Items() const {
         entry.row = e.value(3).toInt();
         entry.priorTime = e.value(4).toString();
         entry.fields = {e.value(5).toString(), e.value(6).toString(), e.value(7).toString()};
+        entry.occurrence = e.value(8).toString();
         it->second.entries.push_back(entry);
     }
     return items;
@@ -260,7 +273,7 @@ bool SyncState::PutItem(const StateItem& item) {
     }
     QSqlQuery e(db);
     e.prepare(QStringLiteral("INSERT INTO entries (href, seq, date, slot, row, prior_time, time, "
-                             "plan, detail) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+                             "plan, detail, occurrence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     int seq = 0;
     for (const DayEvents::Entry& entry : item.entries) {
         e.addBindValue(item.href);
@@ -272,6 +285,7 @@ bool SyncState::PutItem(const StateItem& item) {
         e.addBindValue(Text(entry.fields.time));
         e.addBindValue(Text(entry.fields.plan));
         e.addBindValue(Text(entry.fields.detail));
+        e.addBindValue(Text(entry.occurrence));
         if (!e.exec()) {
             m_error = e.lastError().text();
             return false;

@@ -177,4 +177,27 @@ TEST(SyncMapping, WhatTheBookLeavesAloneIsSaidSo) {
     EXPECT_EQ(night.entries.size(), 1u);
 }
 
+// Zones are shared between items by their whole definition, not by their name: two servers'
+// zones of one TZID that differ each keep their own offsets, however often each is read.
+TEST(SyncMapping, AZoneIsKnownByItsDefinitionNotItsName) {
+    const auto text = [](const char* uid, const char* offset) {
+        return QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//x//EN\r\n"
+                          "BEGIN:VTIMEZONE\r\nTZID:Office\r\nBEGIN:STANDARD\r\n"
+                          "DTSTART:19700101T000000\r\nTZOFFSETFROM:") +
+               offset + "\r\nTZOFFSETTO:" + offset +
+               "\r\nEND:STANDARD\r\nEND:VTIMEZONE\r\nBEGIN:VEVENT\r\nUID:" + uid +
+               "\r\nDTSTAMP:20300101T000000Z\r\nDTSTART;TZID=Office:20300115T090000\r\n"
+               "DTEND;TZID=Office:20300115T100000\r\nSUMMARY:x\r\nEND:VEVENT\r\n"
+               "END:VCALENDAR\r\n";
+    };
+    for (int round = 0; round < 2; ++round) {
+        const EventText::Event tokyo = ReadBack(text("a", "+0900"));
+        ASSERT_EQ(tokyo.entries.size(), 1u);
+        EXPECT_EQ(tokyo.entries[0].fields.time, "09:00");
+        const EventText::Event berlin = ReadBack(text("b", "+0100"));
+        ASSERT_EQ(berlin.entries.size(), 1u);
+        EXPECT_EQ(berlin.entries[0].fields.time, "17:00");
+    }
+}
+
 } // namespace

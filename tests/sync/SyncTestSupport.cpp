@@ -255,6 +255,25 @@ void Phone::Batch(const QByteArray& operations) const {
     Run({"batch"}, operations);
 }
 
+QStringList Phone::Occurrences(const QString& from, const QString& to) const {
+    QStringList out;
+    for (const QJsonValue& v :
+         QJsonDocument::fromJson(Run({"occurrences", from, to}, {})).array()) {
+        const QJsonObject o = v.toObject();
+        out << o["start"].toString() + u' ' + o["summary"].toString() +
+                   (o["override"].toBool() ? QStringLiteral(" (override)") : QString());
+    }
+    return out;
+}
+
+void Phone::EditOccurrence(const QString& uid, const QString& day, const QByteArray& change) const {
+    Run({"edit-occurrence", uid, day}, change);
+}
+
+void Phone::DeleteOccurrence(const QString& uid, const QString& day) const {
+    Run({"delete-occurrence", uid, day}, {});
+}
+
 QString Property(const QByteArray& icalendar, const QByteArray& name) {
     QByteArray text = icalendar;
     text.replace("\r\n ", "").replace("\n ", "").replace("\r\n\t", "").replace("\n\t", "");

@@ -94,6 +94,12 @@ public:
     void Delete(const QString& uid) const;
     // Several changes in one go (phone.py batch): a JSON list of operations.
     void Batch(const QByteArray& operations) const;
+    // Every occurrence from..to (to excluded) as the phone expands them, "START SUMMARY" with
+    // " (override)" after one an override shows, in time order.
+    QStringList Occurrences(const QString& from, const QString& to) const;
+    // One occurrence of a series, named by its day, changed (its override) or left out (EXDATE).
+    void EditOccurrence(const QString& uid, const QString& day, const QByteArray& change) const;
+    void DeleteOccurrence(const QString& uid, const QString& day) const;
 
 private:
     QByteArray Run(const QStringList& args, const QByteArray& input) const;

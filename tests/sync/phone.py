@@ -9,6 +9,12 @@ Usage: phone.py CALENDAR_URL USER PASSWORD COMMAND [ARGS]
                              "DATE": "YYYY-MM-DD" (moves an all-day or timed event to that day),
                              "REMOVE": [property names], "ADD_ALARM": true}
   delete UID                delete the event whose UID is UID
+  occurrences FROM TO       print every occurrence from FROM to TO (YYYY-MM-DD, TO excluded) as
+                            the phone expands them: [{"uid","start","summary","override"}],
+                            start in ISO form (a date, or a time with its UTC offset)
+  edit-occurrence UID DAY   change the occurrence of UID's series on DAY (YYYY-MM-DD) as a phone
+                            does: its override, made when missing; stdin holds {"SUMMARY": text}
+  delete-occurrence UID DAY leave the occurrence on DAY out of UID's series (an EXDATE)
   batch                     several of the above at once; stdin holds a JSON list of
                             {"op": "add", "ics": text} or {"op": "edit" or "delete",
                              "summary": SUMMARY of the event, "change": {as for edit}}
@@ -21,6 +27,7 @@ import sys
 
 import caldav
 import icalendar
+import recurring_ical_events
 
 
 def client(url, user, password):
@@ -76,6 +83,12 @@ def main():
         edit(find(calendar, uid=args[0]), json.load(sys.stdin))
     elif command == "delete":
         find(calendar, uid=args[0]).delete()
+    elif command == "occurrences":
+        json.dump(occurrences(calendar, args[0], args[1]), sys.stdout, ensure_ascii=False)
+    elif command == "edit-occurrence":
+        edit_occurrence(find(calendar, uid=args[0]), args[1], json.load(sys.stdin))
+    elif command == "delete-occurrence":
+        delete_occurrence(find(calendar, uid=args[0]), args[1])
     elif command == "batch":
         for op in json.load(sys.stdin):
             if op["op"] == "add":
@@ -86,6 +99,84 @@ def main():
                 find(calendar, summary=op["summary"]).delete()
     else:
         sys.exit("unknown command " + command)
+
+
+def occurrences(calendar, start, end):
+    out = []
+    first = datetime.date.fromisoformat(start)
+    last = datetime.date.fromisoformat(end)
+    for event in calendar.events():
+        for o in recurring_ical_events.of(event.icalendar_instance).between(first, last):
+            out.append({"uid": str(o.get("UID")), "start": o["DTSTART"].dt.isoformat(),
+                        "summary": str(o.get("SUMMARY")),
+                        "override": "RECURRENCE-ID" in o})
+    out.sort(key=lambda o: (o["start"], o["uid"]))
+    return out
+
+
+def series(event):
+    for component in event.icalendar_instance.walk("VEVENT"):
+        if "RECURRENCE-ID" not in component:
+            return component
+    sys.exit("no series")
+
+
+def occurrence_start(event, day):
+    """The start of the occurrence on day, in the series' own zone, as the series makes it."""
+    master = series(event)
+    wanted = datetime.date.fromisoformat(day)
+    start = master["DTSTART"].dt
+    for o in recurring_ical_events.of(event.icalendar_instance).between(
+            wanted - datetime.timedelta(days=1), wanted + datetime.timedelta(days=2)):
+        if "RECURRENCE-ID" in o:
+            value = o["RECURRENCE-ID"].dt
+        else:
+            value = o["DTSTART"].dt
+        if isinstance(start, datetime.datetime):
+            value = value.astimezone(start.tzinfo) if start.tzinfo else value
+            if value.date() == wanted:
+                return value
+        elif value == wanted:
+            return value
+    sys.exit("no occurrence on %s" % day)
+
+
+def add_time(component, name, value, like):
+    parameters = {"TZID": like.params["TZID"]} if "TZID" in like.params else None
+    component.add(name, value, parameters=parameters)
+
+
+def edit_occurrence(event, day, change):
+    cal = event.icalendar_instance
+    master = series(event)
+    start = occurrence_start(event, day)
+    override = None
+    for component in cal.walk("VEVENT"):
+        if "RECURRENCE-ID" in component and component["RECURRENCE-ID"].dt == start:
+            override = component
+    if override is None:
+        override = icalendar.Event()
+        for name, value in master.property_items(recursive=False):
+            if name in ("BEGIN", "END", "RRULE", "RDATE", "EXDATE", "DTSTART", "DTEND"):
+                continue
+            override.add(name, value)
+        length = master["DTEND"].dt - master["DTSTART"].dt
+        add_time(override, "RECURRENCE-ID", start, master["DTSTART"])
+        add_time(override, "DTSTART", start, master["DTSTART"])
+        add_time(override, "DTEND", start + length, master["DTSTART"])
+        cal.add_component(override)
+    for name in ("SUMMARY",):
+        if name in change:
+            del override[name]
+            override.add(name, change[name])
+    event.save()
+
+
+def delete_occurrence(event, day):
+    master = series(event)
+    start = occurrence_start(event, day)
+    add_time(master, "EXDATE", start, master["DTSTART"])
+    event.save()
 
 
 def edit(event, change):

@@ -3,6 +3,7 @@
 #include "document/BookModel.h"
 #include "platform/core/Document.h"
 #include "sync/CalDavClient.h"
+#include "sync/CalDavDiscovery.h"
 #include "sync/SyncAccount.h"
 #include "sync/SyncPassword.h"
 #include "sync/SyncRunner.h"
@@ -115,10 +116,81 @@ bool Password(const Request& rq, QString& password, QString& problem) {
     return true;
 }
 
+// Finds what an address holds, waiting in an event loop of its own.
+DavDiscovery Discover(const SyncOptions& options, bool wholeHome) {
+    CalDavClient client;
+    client.SetCredentials(options.user, options.password);
+    CalDavDiscovery discovery(client);
+    DavDiscovery found;
+    bool finished = false;
+    QEventLoop wait;
+    discovery.Find(options.calendar, wholeHome, [&](const DavDiscovery& d) {
+        found = d;
+        finished = true;
+        wait.quit();
+    });
+    if (!finished)
+        wait.exec();
+    return found;
+}
+
+// Why discovery found nothing, said as the sync says it.
+void PrintFailure(const SyncOptions& options, const DavDiscovery& found) {
+    if (found.loginRefused)
+        PrintLine(stderr, QStringLiteral("%1 refused the login of %2")
+                              .arg(options.calendar.toString(),
+                                   options.user.isEmpty() ? QStringLiteral("an anonymous user")
+                                                          : options.user));
+    else
+        PrintLine(stderr, found.failure);
+}
+
+// The calendars found from an address, one a line: "NAME<TAB>URL".
+int List(const SyncOptions& options) {
+    const DavDiscovery found = Discover(options, true);
+    if (!found.ok()) {
+        PrintFailure(options, found);
+        return kNotAgreed;
+    }
+    for (const DavCalendar& c : found.calendars)
+        PrintLine(stdout, c.name + u'\t' + c.url.toString(QUrl::FullyEncoded));
+    if (found.calendars.empty())
+        PrintLine(stderr,
+                  QStringLiteral("no calendars at %1")
+                      .arg((found.home.isValid() ? found.home : options.calendar).toString()));
+    return kAgreed;
+}
+
+// The calendar named after the book at the address the user gave, when that is not a calendar
+// itself: a server's address, or a calendar home. False (said why) when none is there.
+bool FindCalendar(SyncOptions& options, bool create, const QString& bookName) {
+    const DavDiscovery found = Discover(options, false);
+    if (!found.ok()) {
+        PrintFailure(options, found);
+        return false;
+    }
+    if (found.isCalendar) {
+        options.calendar = found.url;
+    } else if (found.missing) {
+        // The address of a calendar still to be made: --create makes it there.
+    } else if (const DavCalendar* named = CalDavDiscovery::Named(found.calendars, bookName)) {
+        options.calendar = named->url;
+    } else if (create) {
+        options.calendar = CalDavDiscovery::NewCalendarUrl(found.home, bookName);
+    } else {
+        PrintLine(stderr, QStringLiteral("no calendar named %1 at %2 (--create makes one; "
+                                         "--list shows the calendars there)")
+                              .arg(bookName, options.calendar.toString()));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int Run(const Request& rq) {
-    const std::optional<SyncAccount::Account> remembered = SyncAccount::Load(rq.book);
+    const std::optional<SyncAccount::Account> remembered =
+        rq.book.isEmpty() ? std::nullopt : SyncAccount::Load(rq.book);
     SyncOptions options;
     if (!rq.url.isEmpty()) {
         options.calendar = QUrl::fromUserInput(rq.url);
@@ -127,6 +199,8 @@ int Run(const Request& rq) {
                 QStringLiteral("--url needs an https:// or http:// address, not '%1'").arg(rq.url));
     } else if (remembered) {
         options.calendar = remembered->calendar;
+    } else if (rq.book.isEmpty()) {
+        return Usage(QStringLiteral("--list needs --url or a book synced before"));
     } else {
         return Usage(QStringLiteral("no calendar is known for %1 yet: give --url").arg(rq.book));
     }
@@ -164,6 +238,15 @@ int Run(const Request& rq) {
                              .arg(options.user, problem));
     }
 
+    if (rq.list)
+        return List(options);
+    // A server's address or a calendar home leads to the calendar named after the book; the
+    // calendar remembered from an earlier sync is used as it is, without asking again.
+    const QString bookName = QFileInfo(rq.book).completeBaseName();
+    if (!rq.url.isEmpty() && !(remembered && remembered->calendar == options.calendar) &&
+        !FindCalendar(options, rq.create, bookName))
+        return kNotAgreed;
+
     const QDate today = QDate::currentDate();
     options.from = rq.from.isValid() ? rq.from : today.addYears(-1);
     options.to = rq.to.isValid() ? rq.to : today.addYears(2);
@@ -173,7 +256,7 @@ int Run(const Request& rq) {
     options.create = rq.create;
     options.dryRun = rq.dryRun;
     options.force = rq.force;
-    options.displayName = QFileInfo(rq.book).completeBaseName();
+    options.displayName = bookName;
     options.stateFile =
         SyncAccount::StateFile(CDocumentHost::DefaultDataFolder(), rq.book, options.calendar);
 

@@ -7,16 +7,17 @@
 namespace BookSync {
 
 struct Request {
-    QString book;
-    QString url;  // empty: the remembered calendar
+    QString book; // may be empty with list
+    QString url;  // a calendar, or a server's address; empty: the remembered calendar
     QString user; // with userGiven: the account's user, empty for none
     bool userGiven = false;
     QString passwordFile;
     bool create = false;
     bool dryRun = false;
     bool force = false;
-    QDate from; // invalid: a year before today
-    QDate to;   // invalid: two years after today
+    bool list = false; // list the calendars found from url, sync nothing
+    QDate from;        // invalid: a year before today
+    QDate to;          // invalid: two years after today
 };
 
 // Runs the sync in an event loop of its own; prints what changed on stdout, conflicts and

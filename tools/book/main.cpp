@@ -105,6 +105,9 @@ Commands:
                          what changed in the book ("book: ...") and on the
                          calendar ("calendar: ..."); conflicts, edits not sent
                          and failures go to stderr.
+  sync --list [--url URL] [--user NAME] [--password-file FILE] [BOOK]
+                         Print the calendars found from URL (or from BOOK's
+                         remembered calendar), "name<TAB>URL" one a line.
   print --layout day|week|month --paper NAME [--from DATE] [--to DATE]
         [--facing] BOOK OUT
                          Write the pages the planner prints (メニュー › ファイル ›
@@ -195,9 +198,13 @@ import --format csv: the CSV that export writes, in UTF-8 (with or without a
   twice (the second one conflicts unless its texts are the same).
 A malformed IN is reported as IN:LINE: what, and BOOK is left untouched.
 
-sync: URL is a calendar collection, https:// (or http:// to this machine only,
-  when a password is sent). --create makes a missing calendar, named after the
-  book; without it a mistyped URL makes nothing. The password is the first line
+sync: URL is a calendar collection, or a server's address (or a calendar
+  home), https:// (or http:// to this machine only, when a password is sent).
+  From a server's address the calendar is found through /.well-known/caldav,
+  the user's principal and calendar home: the one whose name is the book's file
+  name without its extension (report.dat: "report") is used. --create makes a
+  missing calendar, named after the book; without it a mistyped URL makes
+  nothing. The password is the first line
   of --password-file, else the environment variable TAVRINO_CALDAV_PASSWORD,
   else the planner's entry for the account in the desktop's keyring (service
   "Tavrino", key USER@URL); it is never taken from the command line, printed or
@@ -217,9 +224,12 @@ sync: URL is a calendar collection, https:// (or http:// to this machine only,
   LOCATION when it has one.
   Events made elsewhere are placed as import places them; one that finds no
   free row goes into the memo as a line starting with "⇄ ", which the memo's own
-  event leaves out. Repeating events, events over several days and invitations
-  organised by someone else are shown but not written back ("not sent"). Events
-  export wrote (UID ending in @tavrino-book) are named, never placed.
+  event leaves out. A row that shows an occurrence of a repeating event
+  changes that occurrence alone: an edit becomes its exception on the calendar
+  (RECURRENCE-ID), a cleared row leaves it out (EXDATE); the series' rule is
+  never rewritten. Events over several days and invitations organised by
+  someone else are shown but not written back ("not sent"). Events export
+  wrote (UID ending in @tavrino-book) are named, never placed.
   When both sides changed the same entry, the calendar's version takes its place
   and the book's is kept beside it as a new event starting with 【競合】 (exit 1).
   An edit beats a deletion on either side. A sync that would delete more than
@@ -300,6 +310,7 @@ struct Arguments {
     QString layout;
     QString paper;
     bool facing = false;
+    bool list = false;
 };
 
 // Where an option that takes a value ("--name value" or "--name=value") goes, for the commands
@@ -371,6 +382,8 @@ QString ParseArguments(const std::vector<QString>& args, Arguments& parsed) {
             parsed.force = true;
         } else if (arg == QLatin1String("--facing") && parsed.command == QLatin1String("print")) {
             parsed.facing = true;
+        } else if (arg == QLatin1String("--list") && parsed.command == QLatin1String("sync")) {
+            parsed.list = true;
         } else {
             return QStringLiteral("unknown option '%1' for %2").arg(arg, parsed.command);
         }
@@ -543,7 +556,8 @@ int Sync(const Arguments& a) {
     QDate to;
     if (const QString problem = ParseRange(a, QDate(), -1, from, to); !problem.isEmpty())
         return Usage(problem);
-    rq.book = a.files[0];
+    rq.book = a.files.empty() ? QString() : a.files[0];
+    rq.list = a.list;
     rq.url = a.url;
     rq.user = a.user;
     rq.userGiven = a.userGiven;
@@ -641,7 +655,9 @@ int main(int argc, char** argv) {
     for (const Command& c : commands) {
         if (a.command != QLatin1String(c.name))
             continue;
-        if (a.files.size() != c.files) {
+        // sync --list needs no book: the server's address is enough.
+        const bool listing = a.list && a.files.empty();
+        if (a.files.size() != c.files && !listing) {
             // find's first operand is its pattern, not a file.
             if (c.run == Find)
                 return Usage(QStringLiteral("find takes a pattern and a file name"));
