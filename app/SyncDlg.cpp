@@ -4,6 +4,7 @@
 #include "platform/core/StringTable.h"
 #include "platform/ui/MessageBox.h"
 #include "sync/CalDavClient.h"
+#include "sync/CalDavDiscovery.h"
 #include "sync/DavXml.h"
 
 #include <QDialogButtonBox>
@@ -24,7 +25,8 @@ QString LongDate(const QDate& date) {
 } // namespace
 
 CSyncDlg::CSyncDlg(CPlannerSync* sync, const QString& bookPath, QWidget* parent)
-    : QDialog(parent), m_sync(sync), m_bookPath(bookPath), m_client(new CalDavClient(this)) {
+    : QDialog(parent), m_sync(sync), m_bookPath(bookPath), m_client(new CalDavClient(this)),
+      m_discovery(new CalDavDiscovery(*m_client, this)) {
     setWindowTitle(LoadString(IDS_SYNC_CAPTION));
     auto* layout = new QVBoxLayout(this);
     auto* form = new QFormLayout;
@@ -122,46 +124,67 @@ void CSyncDlg::ShowLastSync() {
 }
 
 void CSyncDlg::TryConnection() {
+    Resolve({});
+}
+
+void CSyncDlg::Resolve(std::function<void()> then) {
     const QUrl url = CalendarUrl();
     const QString problem = url.isValid() ? CalDavClient::UrlProblem(url, !m_user->text().isEmpty())
                                           : m_address->text();
     if (!url.isValid() || !problem.isEmpty()) {
         m_tryResult->setText(LoadString(IDP_SYNC_BAD_ADDRESS).arg(problem));
+        if (then)
+            AfxMessageBox(m_tryResult->text(), MessageButtons::Ok, this);
         return;
     }
     m_tryResult->setText(LoadString(IDS_SYNC_TRYING));
+    m_resolved = QUrl();
     m_client->AbortAll();
     m_client->SetCredentials(m_user->text(), m_password->text());
-    m_client->Propfind(url, 0, DavXml::PropfindCollection(), [this, url](const DavResponse& r) {
-        if (r.status == 404) {
-            m_tryResult->setText(
-                LoadString(IDS_SYNC_WILL_MAKE).arg(QFileInfo(m_bookPath).completeBaseName()));
+    const QString bookName = QFileInfo(m_bookPath).completeBaseName();
+    const QString asked = m_address->text() + u'\n' + m_user->text();
+    // A server's address or a calendar home leads to the calendar named after the book, as the
+    // book tool finds it; a calendar's own address is taken as it is.
+    m_discovery->Find(url, false, [this, url, bookName, asked, then](const DavDiscovery& found) {
+        if (!found.ok()) {
+            const QString why = found.loginRefused
+                                    ? LoadString(IDP_SYNC_LOGIN_REFUSED).arg(m_user->text())
+                                    : found.failure;
+            m_tryResult->setText(LoadString(IDP_SYNC_FAILED).arg(url.host(), why));
+            if (then)
+                AfxMessageBox(m_tryResult->text(), MessageButtons::Ok, this);
             return;
         }
-        const DavXml::Multistatus status = r.ok() ? DavXml::Parse(r.body) : DavXml::Multistatus();
-        for (const DavXml::Entry& entry : status.entries) {
-            if (entry.calendar) {
-                const QString name = entry.displayName.isEmpty() ? url.path().section(u'/', -2, -2)
-                                                                 : entry.displayName;
-                m_tryResult->setText(LoadString(IDS_SYNC_FOUND).arg(name));
-                return;
-            }
+        if (found.isCalendar) {
+            m_resolved = found.url;
+            const DavCalendar* named = found.calendars.empty() ? nullptr : &found.calendars.front();
+            m_tryResult->setText(
+                LoadString(IDS_SYNC_FOUND)
+                    .arg(named ? named->name : found.url.path().section(u'/', -2, -2)));
+        } else if (found.missing) {
+            m_resolved = url;
+            m_tryResult->setText(LoadString(IDS_SYNC_WILL_MAKE).arg(bookName));
+        } else if (const DavCalendar* named = CalDavDiscovery::Named(found.calendars, bookName)) {
+            m_resolved = named->url;
+            m_tryResult->setText(LoadString(IDS_SYNC_FOUND).arg(named->name));
+        } else {
+            m_resolved = CalDavDiscovery::NewCalendarUrl(found.home, bookName);
+            m_tryResult->setText(LoadString(IDS_SYNC_WILL_MAKE).arg(bookName));
         }
-        const QString why = !r.failure.isEmpty() ? r.failure
-                            : r.status           ? QStringLiteral("HTTP %1").arg(r.status)
-                                                 : status.problem;
-        m_tryResult->setText(LoadString(IDP_SYNC_FAILED).arg(url.host(), why));
+        m_resolvedFor = asked;
+        if (then)
+            then();
     });
 }
 
 void CSyncDlg::accept() {
-    const QUrl url = CalendarUrl();
-    const QString problem = url.isValid() ? CalDavClient::UrlProblem(url, !m_user->text().isEmpty())
-                                          : m_address->text();
-    if (!url.isValid() || !problem.isEmpty()) {
-        AfxMessageBox(LoadString(IDP_SYNC_BAD_ADDRESS).arg(problem), MessageButtons::Ok, this);
-        return;
-    }
-    m_sync->SetUp({url, m_user->text()}, m_password->text());
-    QDialog::accept();
+    const auto keep = [this] {
+        m_sync->SetUp({m_resolved, m_user->text()}, m_password->text());
+        QDialog::accept();
+    };
+    // The calendar the address leads to, found now unless the last try found it already.
+    if (m_resolved.isValid() && m_resolvedFor == m_address->text() + u'\n' + m_user->text())
+        keep();
+    else
+        Resolve(keep);
 }

@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QUrl>
+#include <functional>
 
 class CalDavClient;
+class CalDavDiscovery;
 class CPlannerSync;
 class QLabel;
 class QLineEdit;
@@ -33,6 +36,8 @@ private:
     // The address as a calendar collection's URL (ending with a slash); invalid when it is none.
     QUrl CalendarUrl() const;
     void TryConnection();
+    // Finds the calendar the address leads to and says what was found; then runs once it is.
+    void Resolve(std::function<void()> then);
     void ShowLastSync();
 
     CPlannerSync* m_sync;
@@ -46,4 +51,7 @@ private:
     QPlainTextEdit* m_last;
     QPushButton* m_ok;
     CalDavClient* m_client;
+    CalDavDiscovery* m_discovery;
+    QUrl m_resolved;       // the calendar found (or to be made) by the last try
+    QString m_resolvedFor; // the address and user it was found for
 };

@@ -127,6 +127,8 @@ QString LoadString(int id) {
         return QStringLiteral("接続しています...");
     case IDS_SYNC_NONE:
         return QStringLiteral("なし");
+    case IDP_SYNC_LOGIN_REFUSED:
+        return QStringLiteral("ユーザー名 %1 またはパスワードが違います。");
     case IDS_PRINT_LAYOUT:
         return QStringLiteral("レイアウト(&L)");
     case IDS_PRINT_LAYOUTS:

@@ -64,6 +64,7 @@ enum StringId : int {
     IDP_SYNC_BAD_ADDRESS,
     IDS_SYNC_TRYING,
     IDS_SYNC_NONE,
+    IDP_SYNC_LOGIN_REFUSED, // the server refused the user's login
     // The month sheet.
     IDS_MONTH_SHEET_TITLE = 61880,     // the year and the month
     IDS_MONTH_SHEET_WEEKDAYS = 61881,  // the weekdays' letters from Sunday

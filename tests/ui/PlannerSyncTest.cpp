@@ -409,6 +409,73 @@ TEST_F(PlannerSyncTest, ASyncInFlightWhenTheBookIsReplacedIsDropped) {
     EXPECT_EQ(ReadBytes(bookPath).contains("visit"), false);
 }
 
+TEST_F(PlannerSyncTest, SetUpFromTheServersAddressFindsOrMakesTheBooksCalendar) {
+    WriteBook(bookPath, OleOf(today.addDays(1)), QStringLiteral("既存"));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    const QString serverAddress = QStringLiteral("http://127.0.0.1:%1").arg(server->Port());
+    bool seen = false;
+    onModal = [&](QWidget* modal) {
+        auto* dialog = qobject_cast<CSyncDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        RetypeText(dialog->AddressEdit(), serverAddress);
+        RetypeText(dialog->UserEdit(), server->User());
+        RetypeText(dialog->PasswordEdit(), QStringLiteral("wrong"));
+        const auto tried = [&](const QString& text) {
+            QTest::mouseClick(dialog->TryButton(), Qt::LeftButton);
+            return QTest::qWaitFor([&] { return dialog->TryResult()->text() == text; }, kWait);
+        };
+        EXPECT_TRUE(tried(LoadString(IDP_SYNC_FAILED)
+                              .arg(QStringLiteral("127.0.0.1"),
+                                   LoadString(IDP_SYNC_LOGIN_REFUSED).arg(server->User()))))
+            << dialog->TryResult()->text().toStdString();
+        RetypeText(dialog->PasswordEdit(), server->Password());
+        // No calendar of the book's name in the user's home yet: it will be made.
+        EXPECT_TRUE(tried(LoadString(IDS_SYNC_WILL_MAKE).arg(QStringLiteral("予定"))))
+            << dialog->TryResult()->text().toStdString();
+        QTest::keyClick(dialog->PasswordEdit(), Qt::Key_Return);
+    };
+    ASSERT_TRUE(
+        ClickMenu(Frame()->GetCommandBar(), {QStringLiteral("ツール"), QStringLiteral("同期...")}));
+    ASSERT_TRUE(seen);
+    ASSERT_TRUE(AwaitSync());
+    EXPECT_TRUE(m_app->GetSync()->LastSync().failure.isEmpty())
+        << m_app->GetSync()->LastSync().failure.toStdString();
+    // The account holds the calendar found, in the user's home, not the server's address.
+    const std::optional<SyncAccount::Account> account = SyncAccount::Load(bookPath);
+    ASSERT_TRUE(account);
+    EXPECT_TRUE(account->calendar.path().startsWith(QStringLiteral("/alice/")))
+        << account->calendar.toString().toStdString();
+    calendar = account->calendar;
+    EXPECT_EQ(PhoneSummaries(), QStringList{QStringLiteral("既存")});
+    // Without a keyring the password is not kept, said once, and used for this run.
+    EXPECT_EQ(Notices(), 1);
+    CloseNotices();
+
+    // A second set-up from the same address finds the calendar made.
+    seen = false;
+    onModal = [&](QWidget* modal) {
+        auto* dialog = qobject_cast<CSyncDlg*>(modal);
+        ASSERT_NE(dialog, nullptr);
+        seen = true;
+        EXPECT_EQ(dialog->PasswordEdit()->text(), server->Password());
+        RetypeText(dialog->AddressEdit(), serverAddress);
+        QTest::mouseClick(dialog->TryButton(), Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return dialog->TryResult()->text() ==
+                       LoadString(IDS_SYNC_FOUND).arg(QStringLiteral("予定"));
+            },
+            kWait))
+            << dialog->TryResult()->text().toStdString();
+        QTest::keyClick(dialog, Qt::Key_Escape);
+    };
+    ASSERT_TRUE(
+        ClickMenu(Frame()->GetCommandBar(), {QStringLiteral("ツール"), QStringLiteral("同期...")}));
+    ASSERT_TRUE(seen);
+    EXPECT_EQ(passwordAsks, 0);
+}
+
 // Set up from 同期... in a desktop session with a keyring: the next start asks for nothing.
 TEST_F(PlannerSyncTest, DISABLED_SetUpFromTheDialogKeepsThePasswordInTheKeyring) {
     WriteBook(bookPath, OleOf(today.addDays(1)), QStringLiteral("既存"));
