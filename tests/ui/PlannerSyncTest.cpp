@@ -433,6 +433,8 @@ TEST_F(PlannerSyncTest, SetUpFromTheServersAddressFindsOrMakesTheBooksCalendar) 
         // No calendar of the book's name in the user's home yet: it will be made.
         EXPECT_TRUE(tried(LoadString(IDS_SYNC_WILL_MAKE).arg(QStringLiteral("予定"))))
             << dialog->TryResult()->text().toStdString();
+        if (const QString shot = ShotPath(QStringLiteral("sync-dialog.png")); !shot.isEmpty())
+            dialog->grab().save(shot);
         QTest::keyClick(dialog->PasswordEdit(), Qt::Key_Return);
     };
     ASSERT_TRUE(
