@@ -56,7 +56,7 @@ void CPlannerBook::Write(const std::map<QDate, CYoteiDay>& days,
         applied.insert(date);
     }
     if (!applied.empty() && m_hooks.refresh)
-        m_hooks.refresh();
+        m_hooks.refresh(applied.count(QDateOf(shown)) > 0);
     m_unsettled = m_heldBack;
     if (!applied.empty()) {
         // The book's own changes are the user's to save: the sync's are saved with them only

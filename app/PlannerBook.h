@@ -22,8 +22,9 @@ public:
         std::function<bool()> dialogOpen;
         // Whether an input method is composing text in the window.
         std::function<bool()> composing;
-        // After days were committed: the day on show is refreshed.
-        std::function<void()> refresh;
+        // After days were committed: the window shows them; the day on show is shown again only
+        // when it is one of them, so that the user's place in it stays put otherwise.
+        std::function<void(bool dayOnShowChanged)> refresh;
     };
 
     CPlannerBook(CTavrinoDoc* doc, Hooks hooks);

@@ -34,11 +34,11 @@ void CPlannerSync::Attach(CTavrinoDoc* doc) {
     CPlannerBook::Hooks hooks;
     hooks.dialogOpen = [] { return QApplication::activeModalWidget() != nullptr; };
     hooks.composing = [this] { return m_app->m_pMainWnd && m_app->m_pMainWnd->IsComposing(); };
-    hooks.refresh = [this] {
+    hooks.refresh = [this](bool dayOnShowChanged) {
         if (auto* view = m_app->m_pMainWnd
                              ? qobject_cast<CTavrinoView*>(m_app->m_pMainWnd->GetActiveView())
                              : nullptr)
-            view->RefreshFromBook();
+            view->RefreshFromBook(dayOnShowChanged);
     };
     m_book = std::make_unique<CPlannerBook>(doc, std::move(hooks));
     connect(doc, &CDocument::Replaced, this, &CPlannerSync::BookReplaced);

@@ -208,12 +208,14 @@ COleDateTime FromQDate(const QDate& date) {
 }
 } // namespace
 
-void CTavrinoView::RefreshFromBook() {
+void CTavrinoView::RefreshFromBook(bool dayOnShowChanged) {
     CTavrinoDoc* doc = GetDocument();
     if (!doc || !m_listCtrl)
         return;
-    doc->SelectDay(doc->GetCurrentDay().m_dayDate);
-    ShowDay();
+    if (dayOnShowChanged) {
+        doc->SelectDay(doc->GetCurrentDay().m_dayDate);
+        ShowDay();
+    }
     MarkShownDays();
     if (IsMonthSheetShown())
         m_monthSheet->ShowMonth(doc, m_monthSheet->SelectedDate());

@@ -36,7 +36,7 @@ public:
     void StoreDay();
     // Days were committed from outside the view (a sync): the day on show is read again from
     // the book, and the calendar's marks and the month sheet follow.
-    void RefreshFromBook();
+    void RefreshFromBook(bool dayOnShowChanged);
     // The first selected item, or the item count when none is.
     int GetSelectedRow() const;
     void InsertRow(int index);

@@ -226,6 +226,16 @@ TEST_F(PlannerSyncTest, WhatThePhoneWroteComesInAndWhatTheUserSavedGoesOut) {
     EXPECT_TRUE(m_app->GetSync()->LastSync().failure.isEmpty());
     EXPECT_TRUE(m_app->GetSync()->LastSync().when.isValid());
 
+    // A phone's event for the day on show appears in the list without a step of the user's.
+    const QDate walk = today.addDays(7);
+    ASSERT_NO_FATAL_FAILURE(ShowDay(walk));
+    ThePhone().Add(TimedEvent(QStringLiteral("walk"), walk, 7, QStringLiteral("散歩")));
+    ASSERT_TRUE(SyncNow());
+    QStringList listed;
+    for (int item = 0; item < List()->GetItemCount(); ++item)
+        listed << List()->GetItemText(item, 1);
+    EXPECT_TRUE(listed.contains(QStringLiteral("散歩"))) << listed.join(u',').toStdString();
+
     // A row typed on another day stays home until the user saves.
     const QDate meeting = today.addDays(5);
     ASSERT_NO_FATAL_FAILURE(ShowDay(meeting));
@@ -245,7 +255,7 @@ TEST_F(PlannerSyncTest, WhatThePhoneWroteComesInAndWhatTheUserSavedGoesOut) {
     ASSERT_TRUE(AwaitSync());
     EXPECT_EQ(passwordAsks, 1);
     EXPECT_EQ(PhoneSummaries(), Sorted({QStringLiteral("既存"), QStringLiteral("打ち合わせ"),
-                                        QStringLiteral("歯医者")}));
+                                        QStringLiteral("散歩"), QStringLiteral("歯医者")}));
     EXPECT_EQ(Notices(), 0);
 }
 
@@ -269,8 +279,10 @@ TEST_F(PlannerSyncTest, TheServersChangesWaitForTheUsersSaveAndNeverEnterAnOpenD
     ThePhone().Add(TimedEvent(QStringLiteral("visit"), visit, 14, QStringLiteral("来客")));
     ASSERT_TRUE(SyncNow());
     EXPECT_EQ(Plans(meeting), QStringList{QStringLiteral("会議")});
-    EXPECT_EQ(Memo()->GetWindowText(), QStringLiteral("持ち物"));
     EXPECT_EQ(Plans(visit), QStringList{QStringLiteral("来客")});
+    // The user's place in the memo stays put while other days come in.
+    TypeText(Memo(), QStringLiteral("と傘"));
+    EXPECT_EQ(Memo()->GetWindowText(), QStringLiteral("持ち物と傘"));
     EXPECT_EQ(m_app->GetSync()->Waiting(), QList<QDate>{meeting});
     // The visit is the user's to save with their own change.
     EXPECT_TRUE(Doc()->IsModified());
@@ -312,20 +324,20 @@ TEST_F(PlannerSyncTest, TheServersChangesWaitForTheUsersSaveAndNeverEnterAnOpenD
     EXPECT_EQ(backup, syncedFile);
     ASSERT_TRUE(AwaitSync());
     EXPECT_EQ(Plans(meeting), QStringList{QStringLiteral("会議(変更)")});
-    EXPECT_EQ(MemoOf(meeting), QStringLiteral("持ち物"));
+    EXPECT_EQ(MemoOf(meeting), QStringLiteral("持ち物と傘"));
     EXPECT_EQ(Plans(dinner), QStringList{QStringLiteral("夕食")});
     EXPECT_TRUE(m_app->GetSync()->Waiting().isEmpty());
     EXPECT_FALSE(Doc()->IsModified());
     const QString file = FileText();
-    for (const QString& text : {QStringLiteral("会議(変更)"), QStringLiteral("持ち物"),
+    for (const QString& text : {QStringLiteral("会議(変更)"), QStringLiteral("持ち物と傘"),
                                 QStringLiteral("来客"), QStringLiteral("夕食")})
         EXPECT_TRUE(file.contains(text)) << text.toStdString();
     // The program's own save kept the backup of the user's.
     EXPECT_EQ(backupBytes(), backup);
     // The user's memo went out with the save; nothing else went back that the phone did not have.
-    EXPECT_EQ(PhoneSummaries(),
-              Sorted({QStringLiteral("会議(変更)"), QStringLiteral("夕食"),
-                      QStringLiteral("持ち物"), QStringLiteral("既存"), QStringLiteral("来客")}));
+    EXPECT_EQ(PhoneSummaries(), Sorted({QStringLiteral("会議(変更)"), QStringLiteral("夕食"),
+                                        QStringLiteral("持ち物と傘"), QStringLiteral("既存"),
+                                        QStringLiteral("来客")}));
 }
 
 TEST_F(PlannerSyncTest, ChangesTakenInButNotSavedAreFetchedAgainAfterNo) {
