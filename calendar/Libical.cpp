@@ -39,8 +39,15 @@ icaltimezone* SharedZone(icalcomponent* calendar, const char* tzid) {
     std::free(text);
     // Kept for the life of the process; a calendar of many odd zones keeps its own beyond these.
     constexpr std::size_t kMostZones = 64;
+    // Freed when the process ends, so that no zone outlives the map that holds it.
+    struct Zones : std::map<QByteArray, icaltimezone*> {
+        ~Zones() {
+            for (auto& [definition, zone] : *this)
+                icaltimezone_free(zone, 1);
+        }
+    };
     static QMutex lock;
-    static std::map<QByteArray, icaltimezone*> zones;
+    static Zones zones;
     const QMutexLocker locked(&lock);
     if (const auto known = zones.find(key); known != zones.end())
         return known->second;

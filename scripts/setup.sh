@@ -15,7 +15,7 @@ packages=(
     dpkg-dev file appstream desktop-file-utils
     libqt6sql6-sqlite qtkeychain-qt6-dev
     python3-radicale xandikos python3-caldav vdirsyncer
-    dbus gnome-keyring libsecret-tools poppler-utils ccache
+    dbus dbus-bin gnome-keyring libsecret-tools poppler-utils ccache
 )
 
 missing=()

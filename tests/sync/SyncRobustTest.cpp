@@ -204,10 +204,9 @@ TEST_P(SyncRadicaleTest, ThePasswordComesFromThePlannersKeyring) {
     // A session of its own with a keyring holding the planner's entry for this account.
     const QString key = "alice@" + calendar.toString(QUrl::FullyEncoded);
     const QString script =
-        QStringLiteral("printf test | gnome-keyring-daemon --unlock --components=secrets "
-                       ">/dev/null 2>&1 && printf secret | secret-tool store --label=Tavrino "
-                       "user '%1' server Tavrino type plaintext && "
-                       "'%2' sync --url '%3' --user alice --create '%4'")
+        InKeyringSession(QStringLiteral("printf secret | secret-tool store --label=Tavrino "
+                                        "user '%1' server Tavrino type plaintext && "
+                                        "'%2' sync --url '%3' --user alice --create '%4'"))
             .arg(key, QStringLiteral(TAVRINO_BOOK_EXE), calendar.toString(), home.Path("book.dat"));
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

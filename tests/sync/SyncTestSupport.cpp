@@ -425,3 +425,13 @@ QStringList Summaries(DavServer& server, const QUrl& calendar) {
     summaries.sort();
     return summaries;
 }
+
+QString InKeyringSession(const QString& then) {
+    return QStringLiteral(
+               "printf test | gnome-keyring-daemon --unlock --components=secrets >/dev/null 2>&1 "
+               "&& for i in $(seq 100); do dbus-send --session --print-reply "
+               "--dest=org.freedesktop.DBus /org/freedesktop/DBus "
+               "org.freedesktop.DBus.NameHasOwner string:org.freedesktop.secrets 2>/dev/null "
+               "| grep -q true && break; sleep 0.1; done && ") +
+           then;
+}

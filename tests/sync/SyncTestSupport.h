@@ -108,6 +108,11 @@ private:
     QUrl m_calendar;
 };
 
+// A shell command for `dbus-run-session -- sh -c`: a keyring unlocked with the password "test",
+// ready on the session bus before then runs (the daemon registers there only after it returns,
+// and a client that came first would have the bus start a second daemon, locked).
+QString InKeyringSession(const QString& then);
+
 // A property's value (unfolded, unescaped only for \n \, \; \\) of the first VEVENT with it.
 QString Property(const QByteArray& icalendar, const QByteArray& name);
 

@@ -534,10 +534,9 @@ TEST_F(PlannerSyncTest, DISABLED_SetUpFromTheDialogKeepsThePasswordInTheKeyring)
 
 TEST_F(PlannerSyncTest, ThePasswordIsKeptInTheDesktopsKeyring) {
     QTemporaryDir home;
-    const QString script = QStringLiteral(
-        "printf test | gnome-keyring-daemon --unlock --components=secrets "
-        ">/dev/null 2>&1 && exec \"$0\" --gtest_also_run_disabled_tests "
-        "--gtest_filter=PlannerSyncTest.DISABLED_SetUpFromTheDialogKeepsThePasswordInTheKeyring");
+    const QString script = InKeyringSession(QStringLiteral(
+        "exec \"$0\" --gtest_also_run_disabled_tests "
+        "--gtest_filter=PlannerSyncTest.DISABLED_SetUpFromTheDialogKeepsThePasswordInTheKeyring"));
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
