@@ -320,8 +320,8 @@ Typed TypeOnce(Variant variant) {
     profile.Remember(book);
     auto app = std::make_unique<CTavrinoApp>();
     app->SetDocumentsFolder(profile.Documents());
-    app->SetDataFolder(profile.Data());
-    app->SetConfigFolder(profile.Config() + QStringLiteral("/Tavrino"));
+    // The data and configuration folders are the planner's own below the profile's, where the
+    // book tool keeps its sync states too.
     app->SetArguments({QStringLiteral("tavrino")});
     if (!app->InitInstance()) {
         run.problem = QStringLiteral("the planner did not start");
