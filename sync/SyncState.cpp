@@ -69,6 +69,13 @@ QVariant Text(const QString& s) {
 
 } // namespace
 
+struct SyncState::Statements {
+    explicit Statements(const QSqlDatabase& db) : item(db), clear(db), entry(db) {}
+    QSqlQuery item;
+    QSqlQuery clear;
+    QSqlQuery entry;
+};
+
 SyncState::SyncState() = default;
 
 SyncState::~SyncState() {
@@ -76,6 +83,8 @@ SyncState::~SyncState() {
 }
 
 void SyncState::Close() {
+    m_put.reset();
+    m_inTransaction = false;
     if (m_connection.isEmpty())
         return;
     {
@@ -234,8 +243,10 @@ std::map<QString, StateItem> SyncState::Items() const {
 }
 
 bool SyncState::Put(const StateItem& item) {
-    // One item is one commit (or part of the caller's transaction): never an item without its
-    // entries.
+    // One item is one commit (or part of the caller's transaction, which a failure rolls back
+    // whole): never an item without its entries.
+    if (m_inTransaction)
+        return PutItem(item);
     if (!Exec(QStringLiteral("SAVEPOINT item")))
         return false;
     if (PutItem(item))
@@ -248,10 +259,22 @@ bool SyncState::Put(const StateItem& item) {
 }
 
 bool SyncState::PutItem(const StateItem& item) {
-    const QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-    QSqlQuery q(db);
-    q.prepare(QStringLiteral("INSERT OR REPLACE INTO items (href, uid, etag, pending, newer, use, "
-                             "base) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    if (!m_put) {
+        auto put = std::make_unique<Statements>(QSqlDatabase::database(m_connection, false));
+        if (!put->item.prepare(QStringLiteral(
+                "INSERT OR REPLACE INTO items (href, uid, etag, pending, newer, use, base) "
+                "VALUES (?, ?, ?, ?, ?, ?, ?)")) ||
+            !put->clear.prepare(QStringLiteral("DELETE FROM entries WHERE href = ?")) ||
+            !put->entry.prepare(QStringLiteral(
+                "INSERT INTO entries (href, seq, date, slot, row, prior_time, time, plan, "
+                "detail, occurrence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"))) {
+            m_error = put->item.lastError().text() + put->clear.lastError().text() +
+                      put->entry.lastError().text();
+            return false;
+        }
+        m_put = std::move(put);
+    }
+    QSqlQuery& q = m_put->item;
     q.addBindValue(item.href);
     q.addBindValue(Text(item.uid));
     q.addBindValue(item.etag.isNull() ? QByteArray("") : item.etag);
@@ -264,16 +287,13 @@ bool SyncState::PutItem(const StateItem& item) {
         return false;
     }
     // INSERT OR REPLACE deletes the old row, and with it (by the foreign key) its entries.
-    QSqlQuery clear(db);
-    clear.prepare(QStringLiteral("DELETE FROM entries WHERE href = ?"));
+    QSqlQuery& clear = m_put->clear;
     clear.addBindValue(item.href);
     if (!clear.exec()) {
         m_error = clear.lastError().text();
         return false;
     }
-    QSqlQuery e(db);
-    e.prepare(QStringLiteral("INSERT INTO entries (href, seq, date, slot, row, prior_time, time, "
-                             "plan, detail, occurrence) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
+    QSqlQuery& e = m_put->entry;
     int seq = 0;
     for (const DayEvents::Entry& entry : item.entries) {
         e.addBindValue(item.href);
@@ -309,13 +329,17 @@ bool SyncState::ClearNewerThanToken() {
 }
 
 bool SyncState::Begin() {
-    return Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    m_inTransaction = Exec(QStringLiteral("BEGIN IMMEDIATE"));
+    return m_inTransaction;
 }
 
 bool SyncState::Commit() {
-    return Exec(QStringLiteral("COMMIT"));
+    const bool committed = Exec(QStringLiteral("COMMIT"));
+    m_inTransaction = m_inTransaction && !committed;
+    return committed;
 }
 
 void SyncState::Rollback() {
+    m_inTransaction = false;
     Exec(QStringLiteral("ROLLBACK"));
 }
