@@ -2,6 +2,7 @@
 
 #include "document/JapaneseHolidays.h"
 #include "platform/core/StringTable.h"
+#include "sheets/SheetDays.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -12,6 +13,9 @@
 
 namespace {
 
+using SheetDays::Metrics;
+using SheetDays::Scaled;
+
 const QColor kInk(0x20, 0x20, 0x20);
 const QColor kMuted(0x6a, 0x6a, 0x6a);
 const QColor kGrey(0xa8, 0xa8, 0xa8);
@@ -21,21 +25,6 @@ const QColor kOtherMonth(0xf4, 0xf4, 0xf4);
 const QColor kHeaderBand(0xee, 0xee, 0xee);
 const QColor kToday(0xff, 0xf1, 0xb8);
 const QColor kSelection(0x2f, 0x6f, 0xd0);
-
-QFont Scaled(const QFont& font, double factor, bool bold = false) {
-    QFont scaled = font;
-    if (font.pointSizeF() > 0)
-        scaled.setPointSizeF(font.pointSizeF() * factor);
-    else if (font.pixelSize() > 0)
-        scaled.setPixelSize(std::max(1, int(std::lround(font.pixelSize() * factor))));
-    if (bold)
-        scaled.setBold(true);
-    return scaled;
-}
-
-QFontMetricsF Metrics(const QFont& font, QPaintDevice* device) {
-    return device ? QFontMetricsF(font, device) : QFontMetricsF(font);
-}
 
 // A cell draws each text on one line.
 QString OneLine(const QString& text) {

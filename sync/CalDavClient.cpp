@@ -1,5 +1,7 @@
 #include "sync/CalDavClient.h"
 
+#include "sync/DavXml.h"
+
 #include <QHostAddress>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
@@ -162,4 +164,19 @@ void CalDavClient::Delete(const QUrl& url, const QByteArray& etag, Done done) {
 
 void CalDavClient::MkCalendar(const QUrl& url, const QByteArray& body, Done done) {
     Send("MKCALENDAR", url, body, {{"Content-Type", kXml}}, std::move(done));
+}
+
+bool DavResponse::Missing() const {
+    if (status == 404)
+        return true;
+    if (status != 207)
+        return false;
+    const DavXml::Multistatus m = DavXml::Parse(body);
+    return m.ok && m.entries.size() == 1 && m.entries[0].status == 404;
+}
+
+QString DavResponse::StatusText() const {
+    if (!failure.isEmpty())
+        return failure;
+    return QStringLiteral("the server answered %1").arg(status);
 }

@@ -22,6 +22,11 @@ struct DavResponse {
     QString failure;
 
     bool ok() const { return failure.isEmpty() && status >= 200 && status < 300; }
+    // Nothing is at the address: a 404, or the multistatus of one 404 that some servers give
+    // for a PROPFIND of a missing collection.
+    bool Missing() const;
+    // Why the answer is not what was asked for, in a few words.
+    QString StatusText() const;
 };
 
 // A CalDAV server over Qt Network, every request asynchronous: its handler runs from the event

@@ -8,21 +8,6 @@
 
 namespace {
 
-QString StatusText(const DavResponse& r) {
-    if (!r.failure.isEmpty())
-        return r.failure;
-    return QStringLiteral("the server answered %1").arg(r.status);
-}
-
-bool Is404(const DavResponse& r) {
-    if (r.status == 404)
-        return true;
-    if (r.status != 207)
-        return false;
-    const DavXml::Multistatus m = DavXml::Parse(r.body);
-    return m.ok && m.entries.size() == 1 && m.entries[0].status == 404;
-}
-
 // The response about the address asked (a depth-0 answer may also carry others).
 const DavXml::Entry* Self(const DavXml::Multistatus& m, const QUrl& url) {
     if (m.entries.empty())
@@ -87,7 +72,7 @@ void CalDavDiscovery::AskAddress() {
                 QStringLiteral("could not reach %1: %2").arg(m_address.toString(), r.failure));
         if (r.status == 401)
             return Fail(QStringLiteral("%1 refused the login").arg(m_address.toString()), true);
-        if (Is404(r)) {
+        if (r.Missing()) {
             // A calendar still to be made there; a listing looks further.
             m_result.missing = true;
             m_result.url = m_address;
@@ -100,7 +85,7 @@ void CalDavDiscovery::AskAddress() {
         if (!m_wellKnownAsked)
             return AskWellKnown();
         Fail(QStringLiteral("no CalDAV calendars found at %1 (%2 to PROPFIND)")
-                 .arg(m_address.toString(), StatusText(r)));
+                 .arg(m_address.toString(), r.StatusText()));
     });
 }
 
@@ -164,7 +149,7 @@ void CalDavDiscovery::AskPrincipal(const QUrl& principal) {
         const DavXml::Entry* self = r.status == 207 && m.ok ? Self(m, r.url) : nullptr;
         if (!self || self->calendarHome.isEmpty())
             return Fail(QStringLiteral("%1 names no calendar home (%2 to PROPFIND)")
-                            .arg(r.url.toString(), StatusText(r)));
+                            .arg(r.url.toString(), r.StatusText()));
         AskHome(Resolved(r.url, self->calendarHome));
     });
 }
@@ -177,7 +162,7 @@ void CalDavDiscovery::AskHome(const QUrl& home) {
         const DavXml::Multistatus m = DavXml::Parse(r.body);
         if (r.status != 207 || !m.ok)
             return Fail(QStringLiteral("%1: %2 to the listing of its calendars")
-                            .arg(r.url.toString(), StatusText(r)));
+                            .arg(r.url.toString(), r.StatusText()));
         m_result.home = r.url;
         for (const DavXml::Entry& e : m.entries) {
             if (!e.calendar || e.status / 100 != 2)

@@ -14,22 +14,6 @@ constexpr int kMultigetBatch = 100;
 // which sees the change; a calendar that never holds still ends the sync after these.
 constexpr int kMostRounds = 3;
 
-QString StatusText(const DavResponse& r) {
-    if (!r.failure.isEmpty())
-        return r.failure;
-    return QStringLiteral("the server answered %1").arg(r.status);
-}
-
-bool Is404(const DavResponse& r) {
-    if (r.status == 404)
-        return true;
-    // Some servers answer a PROPFIND of a missing collection with a multistatus of one 404.
-    if (r.status != 207)
-        return false;
-    const DavXml::Multistatus m = DavXml::Parse(r.body);
-    return m.ok && m.entries.size() == 1 && m.entries[0].status == 404;
-}
-
 } // namespace
 
 struct SyncRunner::Listing {
@@ -126,7 +110,7 @@ void SyncRunner::Probe() {
                                                        : m_options.user));
                 return;
             }
-            if (Is404(r)) {
+            if (r.Missing()) {
                 if (!m_options.create) {
                     Fail(QStringLiteral("there is no calendar at %1 (--create "
                                         "makes one)")
@@ -145,7 +129,7 @@ void SyncRunner::Probe() {
             const DavXml::Multistatus m = DavXml::Parse(r.body);
             if (r.status != 207 || !m.ok || m.entries.empty()) {
                 Fail(QStringLiteral("%1: %2 to PROPFIND")
-                         .arg(m_options.calendar.toString(), StatusText(r)));
+                         .arg(m_options.calendar.toString(), r.StatusText()));
                 return;
             }
             if (!m.entries[0].calendar) {
@@ -165,7 +149,7 @@ void SyncRunner::MakeCalendar() {
                          [this](const DavResponse& r) {
                              if (!r.ok()) {
                                  Fail(QStringLiteral("%1: the calendar could not be made: %2")
-                                          .arg(m_options.calendar.toString(), StatusText(r)));
+                                          .arg(m_options.calendar.toString(), r.StatusText()));
                                  return;
                              }
                              m_result.out << QStringLiteral("calendar: %1 (made)")
@@ -197,7 +181,7 @@ void SyncRunner::List(bool full) {
                     return;
                 }
                 Fail(QStringLiteral("%1: %2 to the listing of its items")
-                         .arg(m_options.calendar.toString(), StatusText(r)));
+                         .arg(m_options.calendar.toString(), r.StatusText()));
                 return;
             }
             auto listing = std::make_shared<Listing>();
@@ -223,7 +207,7 @@ void SyncRunner::ListWithPropfind() {
             const DavXml::Multistatus m = DavXml::Parse(r.body);
             if (r.status != 207 || !m.ok) {
                 Fail(QStringLiteral("%1: %2 to the listing of its items")
-                         .arg(m_options.calendar.toString(), StatusText(r)));
+                         .arg(m_options.calendar.toString(), r.StatusText()));
                 return;
             }
             auto listing = std::make_shared<Listing>();
@@ -264,7 +248,7 @@ void SyncRunner::Fetch(std::shared_ptr<Listing> listing) {
                          const DavXml::Multistatus m = DavXml::Parse(r.body);
                          if (r.status != 207 || !m.ok) {
                              Fail(QStringLiteral("%1: %2 to fetching its items")
-                                      .arg(m_options.calendar.toString(), StatusText(r)));
+                                      .arg(m_options.calendar.toString(), r.StatusText()));
                              return;
                          }
                          for (const DavXml::Entry& e : m.entries) {
@@ -400,7 +384,7 @@ void SyncRunner::Upload(std::size_t index) {
     const QUrl url = DavXml::ItemUrl(m_options.calendar, up.record.href);
     auto next = [this, index] { Upload(index + 1); };
     auto failed = [this, &up](const DavResponse& r) {
-        m_result.err << QStringLiteral("failed: %1: %2").arg(up.what, StatusText(r));
+        m_result.err << QStringLiteral("failed: %1: %2").arg(up.what, r.StatusText());
     };
     // No answer at all: NoAnswer tells a server out of reach from one that dropped this request.
     auto lost = [this, index](const DavResponse& r) {
