@@ -2,7 +2,13 @@
 
 #include "document/TavrinoDoc.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
+
 namespace {
+
+// The longest the book's part of a sync keeps the window from the user's events at a time.
+constexpr qint64 kSliceNs = 1'000'000;
 
 COleDateTime DateOf(const QDate& date) {
     return COleDateTime(date.year(), date.month(), date.day(), 0, 0, 0);
@@ -13,7 +19,24 @@ QDate QDateOf(const COleDateTime& date) {
     return date.GetFields(f) ? QDate(f.year, f.month, f.day) : QDate();
 }
 
+bool SameTexts(const CYoteiDay* a, const CYoteiDay* b) {
+    static const CYoteiDay empty;
+    const CYoteiDay& x = a ? *a : empty;
+    const CYoteiDay& y = b ? *b : empty;
+    return x.m_heading == y.m_heading && x.m_headingDetail == y.m_headingDetail &&
+           x.m_times == y.m_times && x.m_plans == y.m_plans && x.m_details == y.m_details &&
+           x.m_dayMemo == y.m_dayMemo;
+}
+
 } // namespace
+
+struct CPlannerBook::Writing {
+    int run = 0;
+    std::map<QDate, CYoteiDay> days;
+    std::map<QDate, CYoteiDay>::const_iterator next;
+    std::set<QDate> applied;
+    std::function<void(bool, const QString&)> done;
+};
 
 CPlannerBook::CPlannerBook(CTavrinoDoc* doc, Hooks hooks) : m_doc(doc), m_hooks(std::move(hooks)) {}
 
@@ -33,6 +56,7 @@ std::map<QDate, CYoteiDay> CPlannerBook::Days(const QDate& from, const QDate& to
         }
         days.emplace(date, *day);
     }
+    m_shown = days;
     return days;
 }
 
@@ -40,33 +64,76 @@ void CPlannerBook::Write(const std::map<QDate, CYoteiDay>& days,
                          std::function<void(bool, const QString&)> done) {
     m_unsettled.clear();
     m_heldBack.clear();
+    auto writing = std::make_shared<Writing>();
+    writing->run = ++m_run;
+    writing->days = days;
+    writing->next = writing->days.begin();
+    writing->done = std::move(done);
+    // From the event loop, as every later part: the caller's turn ends first.
+    QTimer::singleShot(0, m_doc, [this, writing] { WriteSome(writing); });
+}
+
+void CPlannerBook::WriteSome(const std::shared_ptr<Writing>& writing) {
+    if (writing->run != m_run)
+        return;
+    QElapsedTimer slice;
+    slice.start();
+    bool dayOnShowChanged = false;
     const bool dialogOpen = m_hooks.dialogOpen && m_hooks.dialogOpen();
     const bool composing = m_hooks.composing && m_hooks.composing();
     const COleDateTime shown = m_doc->GetCurrentDay().m_dayDate.DatePart();
-    std::set<QDate> applied;
-    for (const auto& [date, day] : days) {
+    while (writing->next != writing->days.end() && slice.nsecsElapsed() < kSliceNs) {
+        const auto& [date, day] = *writing->next++;
         const COleDateTime when = DateOf(date);
-        if (dialogOpen || m_doc->IsDayUnsaved(when) || (composing && when == shown)) {
+        const auto seen = m_shown.find(date);
+        // The day as the sync would see it now; the user may have changed and saved it since.
+        const bool changedSince =
+            !SameTexts(m_doc->FileVersion(when), seen != m_shown.end() ? &seen->second : nullptr);
+        if (dialogOpen || m_doc->IsDayUnsaved(when) || changedSince ||
+            (composing && when == shown)) {
             m_heldBack.insert(date);
             continue;
         }
         CYoteiDay copy = day;
         copy.m_dayDate = when;
         m_doc->CommitDay(copy);
-        applied.insert(date);
+        writing->applied.insert(date);
+        dayOnShowChanged = dayOnShowChanged || when == shown;
     }
-    if (!applied.empty() && m_hooks.refresh)
-        m_hooks.refresh(applied.count(QDateOf(shown)) > 0);
+    const bool last = writing->next == writing->days.end();
+    // The day on show is shown again in the turn it changed, before the user's next key edits
+    // the copy the window holds.
+    if (m_hooks.refresh && (dayOnShowChanged || (last && !writing->applied.empty())))
+        m_hooks.refresh(dayOnShowChanged);
+    if (!last) {
+        QTimer::singleShot(0, m_doc, [this, writing] { WriteSome(writing); });
+        return;
+    }
+    Finish(writing);
+}
+
+void CPlannerBook::Finish(const std::shared_ptr<Writing>& writing) {
     m_unsettled = m_heldBack;
-    if (!applied.empty()) {
-        // The book's own changes are the user's to save: the sync's are saved with them only
-        // when there are none.
-        bool onlyOurs = true;
-        for (const COleDateTime& unsaved : m_doc->UnsavedDays())
-            onlyOurs = onlyOurs && applied.count(QDateOf(unsaved));
-        const bool saved = onlyOurs && m_doc->DoFileSave(SaveKind::automatic);
-        if (!saved)
-            m_unsettled.insert(applied.begin(), applied.end());
+    const std::set<QDate>& applied = writing->applied;
+    if (applied.empty()) {
+        writing->done(true, QString());
+        return;
     }
-    done(true, QString());
+    // The book's own changes are the user's to save: the sync's are saved with them only when
+    // there are none.
+    bool onlyOurs = true;
+    for (const COleDateTime& unsaved : m_doc->UnsavedDays())
+        onlyOurs = onlyOurs && applied.count(QDateOf(unsaved));
+    if (!onlyOurs) {
+        m_unsettled.insert(applied.begin(), applied.end());
+        writing->done(true, QString());
+        return;
+    }
+    m_doc->SaveInBackground([this, writing](bool saved) {
+        if (writing->run != m_run)
+            return;
+        if (!saved)
+            m_unsettled.insert(writing->applied.begin(), writing->applied.end());
+        writing->done(true, QString());
+    });
 }

@@ -16,13 +16,74 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
-CPlannerSync::CPlannerSync(CTavrinoApp* app) : m_app(app) {
+// The planner's book as the sync's thread sees it: each question goes to the window's thread
+// and its answer comes back to the sync's. A question for a book that was replaced meanwhile is
+// not answered: that sync has been dropped.
+class CPlannerSync::ThreadBook : public SyncBook,
+                                  public std::enable_shared_from_this<ThreadBook> {
+public:
+    ThreadBook(CPlannerSync* owner, int generation)
+        : m_owner(owner), m_runner(owner->m_runner), m_generation(generation) {}
+
+    void DaysFor(const QDate& from, const QDate& to,
+                 std::function<void(std::map<QDate, CYoteiDay>)> take) override {
+        QMetaObject::invokeMethod(m_owner, [this, self = shared_from_this(), from, to,
+                                             take = std::move(take)] {
+            if (!Current())
+                return;
+            std::map<QDate, CYoteiDay> days = m_owner->m_book->Days(from, to);
+            QMetaObject::invokeMethod(m_runner,
+                                      [take, days = std::move(days)]() mutable { take(days); });
+        });
+    }
+
+    void Write(const std::map<QDate, CYoteiDay>& days,
+               std::function<void(bool, const QString&)> done) override {
+        QMetaObject::invokeMethod(m_owner, [this, self = shared_from_this(), days,
+                                             done = std::move(done)] {
+            if (!Current())
+                return;
+            m_owner->m_book->Write(days, [this, self, done](bool ok, const QString& problem) {
+                QMetaObject::invokeMethod(
+                    m_runner, [this, self, done, ok, problem,
+                               unsettled = m_owner->m_book->Unsettled()] {
+                        m_unsettled = unsettled;
+                        done(ok, problem);
+                    });
+            });
+        });
+    }
+
+    std::set<QDate> Unsettled() const override { return m_unsettled; }
+
+private:
+    bool Current() const { return m_generation == m_owner->m_generation && m_owner->m_book; }
+
+    CPlannerSync* m_owner;
+    SyncRunner* m_runner;
+    const int m_generation;
+    std::set<QDate> m_unsettled; // on the sync's thread
+};
+
+CPlannerSync::CPlannerSync(CTavrinoApp* app) : m_app(app), m_runner(new SyncRunner) {
     m_timer.setInterval(15 * 60 * 1000);
     m_timer.callOnTimeout(this, [this] { SyncNow(); });
+    m_thread.setObjectName(QStringLiteral("sync"));
+    m_runner->moveToThread(&m_thread);
+    m_thread.start();
 }
 
 CPlannerSync::~CPlannerSync() {
-    m_runner.Cancel();
+    // The runner ends on its own thread: its network and its records belong there.
+    QMetaObject::invokeMethod(
+        m_runner,
+        [runner = m_runner] {
+            runner->Cancel();
+            delete runner;
+        },
+        Qt::BlockingQueuedConnection);
+    m_thread.quit();
+    m_thread.wait();
 }
 
 void CPlannerSync::SetInterval(int ms) {
@@ -59,7 +120,9 @@ QString CPlannerSync::KnownPassword(const SyncAccount::Account& account) const {
 void CPlannerSync::BookReplaced() {
     // A sync of the book that was there is dropped: its answers belong to another book.
     ++m_generation;
-    m_runner.Cancel();
+    QMetaObject::invokeMethod(m_runner, [runner = m_runner] { runner->Cancel(); });
+    if (m_book)
+        m_book->Cancel();
     m_running = false;
     m_again = false;
     m_create = false;
@@ -175,11 +238,17 @@ void CPlannerSync::Begin(const SyncAccount::Account& account, const QString& pas
     options.zone = QTimeZone::systemTimeZone();
     options.stateFile =
         SyncAccount::StateFile(m_app->GetDataFolder(), m_doc->GetPathName(), account.calendar);
-    m_runner.Start(options, m_book.get(),
-                   [this, generation = m_generation](const SyncResult& result) {
-                       if (generation == m_generation)
-                           Done(result);
-                   });
+    // The book lives as long as the sync may ask it anything; the result comes back here.
+    auto book = std::make_shared<ThreadBook>(this, m_generation);
+    auto done = [this, book, generation = m_generation](const SyncResult& result) {
+        QMetaObject::invokeMethod(this, [this, generation, result] {
+            if (generation == m_generation)
+                Done(result);
+        });
+    };
+    QMetaObject::invokeMethod(m_runner, [runner = m_runner, options, book, done] {
+        runner->Start(options, book.get(), done);
+    });
 }
 
 void CPlannerSync::Done(const SyncResult& result) {

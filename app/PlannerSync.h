@@ -7,6 +7,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
+#include <QThread>
 #include <QTimer>
 #include <functional>
 #include <map>
@@ -19,8 +20,9 @@ class CTavrinoApp;
 class CTavrinoDoc;
 
 // The open book kept in step with the calendar of its account while the user works: when the
-// book is opened, after each of the user's saves and every fifteen minutes. The network work is
-// asynchronous and the book's part of a sync is short, so the user is never kept waiting; what
+// book is opened, after each of the user's saves and every fifteen minutes. The sync runs on a
+// thread of its own (the network, reading the server's items, planning, its records); only the
+// book's part runs on the window's thread, a little at a time, so the user is never kept waiting; what
 // they must know (conflicts, a sync that failed) is told without taking their keys, a failure
 // once for as long as it lasts.
 class CPlannerSync : public QObject {
@@ -64,6 +66,8 @@ signals:
     void Finished();
 
 private:
+    class ThreadBook;
+
     void BookReplaced();
     void BookSaved(SaveKind kind);
     void Begin(const SyncAccount::Account& account, const QString& password, bool create);
@@ -73,7 +77,8 @@ private:
 
     CTavrinoApp* m_app;
     CTavrinoDoc* m_doc = nullptr;
-    SyncRunner m_runner;
+    QThread m_thread;
+    SyncRunner* m_runner; // lives on m_thread
     std::unique_ptr<CPlannerBook> m_book;
     QTimer m_timer;
     bool m_running = false;

@@ -7,14 +7,44 @@
 #include "platform/core/Profile.h"
 #include "platform/core/StringTable.h"
 
+#include "platform/core/Exceptions.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QThread>
+#include <cerrno>
+#include <new>
 
 namespace {
 QString FullPath(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
+
+// Whether the file at path, as current holds it, is no longer what was last read or written at
+// identityPath.
+bool ChangedSince(const QString& identityPath, const FileIdentity& identity, const QString& path,
+                  const QByteArray* current) {
+    // Only a file this document read or wrote can have been changed by someone else; one that
+    // was deleted is simply written again.
+    return !identityPath.isEmpty() && FullPath(path) == identityPath && current &&
+           !identity.Matches(current);
+}
 } // namespace
+
+struct CTavrinoDoc::BackgroundSave {
+    int serial = 0;
+    QString path;
+    QThread* thread = nullptr;
+    std::function<void(bool)> done;
+    // Written by the thread, read here once it has ended.
+    SafeWrite::Outcome outcome;
+    bool changedOnDisk = false;
+    QString serializeFailure;
+    // For each calendar day changed since the save began: what the save writes for it.
+    std::map<double, std::optional<CYoteiDay>> before;
+    bool changed = false; // anything stored since it began, a day left as it was included
+};
 
 CTavrinoDoc::CTavrinoDoc() : m_nRowCount(0) {
     // With the row count still 0 the reset touches only the date and the day's own texts; the
@@ -23,7 +53,12 @@ CTavrinoDoc::CTavrinoDoc() : m_nRowCount(0) {
     m_nRowCount = CYoteiDay::kRows;
 }
 
-CTavrinoDoc::~CTavrinoDoc() = default;
+CTavrinoDoc::~CTavrinoDoc() {
+    if (m_background) {
+        m_background->thread->wait();
+        delete m_background->thread;
+    }
+}
 
 void CTavrinoDoc::ResetCurrentDay(const COleDateTime& date) {
     m_currentDay.m_dayDate = date.DatePart();
@@ -139,6 +174,14 @@ void CTavrinoDoc::Store(std::unique_ptr<CYoteiDay> day) {
         const CYoteiDay* held = m_days.Find(date);
         m_savedVersions.emplace(date.m_dt, held ? std::optional<CYoteiDay>(*held) : std::nullopt);
     }
+    if (m_background && date.m_status == COleDateTime::valid) {
+        m_background->changed = true;
+        if (!m_background->before.count(date.m_dt)) {
+            const CYoteiDay* held = m_days.Find(date);
+            m_background->before.emplace(date.m_dt, held ? std::optional<CYoteiDay>(*held)
+                                                         : std::nullopt);
+        }
+    }
     m_days.Commit(std::move(day));
     SetModifiedFlag(true);
     m_changesDeclined = false;
@@ -151,6 +194,7 @@ void CTavrinoDoc::DeleteContents() {
 }
 
 bool CTavrinoDoc::OnNewDocument() {
+    BeforeFileWork();
     m_savedVersions.clear();
     m_identityPath.clear();
     m_identity = FileIdentity();
@@ -193,13 +237,112 @@ void CTavrinoDoc::OnFileWritten(const QString& path, const FileIdentity& identit
     RememberFile(path);
     DiscardJournal();
     HoldBook(path, false);
+    if (m_settling && m_settling->changed) {
+        // A save in the background wrote the book as it was when it began: what changed since
+        // is unsaved against that, and goes into the fresh journal again.
+        m_savedVersions = std::move(m_settling->before);
+        for (const auto& [count, version] : m_savedVersions) {
+            const CYoteiDay* now = m_days.Find(COleDateTime(count));
+            if (m_pJournal && now)
+                m_pJournal->RecordDay(*now, GetPathName(), m_identity);
+        }
+    }
 }
 
 bool CTavrinoDoc::IsChangedOnDisk(const QString& path, const QByteArray* current) const {
-    // Only a file this document read or wrote can have been changed by someone else; one that
-    // was deleted is simply written again.
-    return !m_identityPath.isEmpty() && FullPath(path) == m_identityPath && current &&
-           !m_identity.Matches(current);
+    return ChangedSince(m_identityPath, m_identity, path, current);
+}
+
+void CTavrinoDoc::SaveInBackground(std::function<void(bool)> done) {
+    BeforeFileWork();
+    // The program saves on its own only a book that has its file.
+    if (GetPathName().isEmpty()) {
+        done(false);
+        return;
+    }
+    auto save = std::make_unique<BackgroundSave>();
+    save->serial = ++m_backgroundSerial;
+    save->path = GetPathName();
+    save->done = std::move(done);
+    // The thread writes a copy of the book; the days are shared texts, so the copy is cheap.
+    auto days = std::make_shared<DayList>();
+    days->reserve(m_days.List().size());
+    for (const auto& day : m_days.List())
+        days->push_back(std::make_unique<CYoteiDay>(*day));
+    BackgroundSave* out = save.get();
+    save->thread = QThread::create(
+        [out, days, writer = MakeWriter(SaveKind::automatic), rowCount = m_nRowCount,
+         identityPath = m_identityPath, identity = m_identity]() mutable {
+            QByteArray bytes;
+            try {
+                QBuffer buffer(&bytes);
+                buffer.open(QIODevice::WriteOnly);
+                CArchive ar(&buffer, QFileInfo(out->path).absoluteFilePath());
+                BookFile::WriteDays(ar, rowCount, *days);
+                ar.Flush();
+            } catch (const CException& e) {
+                out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
+                return;
+            } catch (const std::bad_alloc&) {
+                const CMemoryException e;
+                out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
+                return;
+            }
+            days.reset();
+            try {
+                out->outcome = writer.Replace(out->path, bytes, [&](const QByteArray* current) {
+                    // No question can be asked from here: the usual save asks it afterwards.
+                    if (!ChangedSince(identityPath, identity, out->path, current))
+                        return SafeWrite::Verdict::write;
+                    out->changedOnDisk = true;
+                    return SafeWrite::Verdict::keep;
+                });
+            } catch (const std::bad_alloc&) {
+                out->outcome = SafeWrite::Outcome();
+                out->outcome.failure = FileStatus::Failed(ENOMEM, out->path);
+            }
+        });
+    connect(save->thread, &QThread::finished, this, [this, serial = save->serial] {
+        if (m_background && m_background->serial == serial)
+            SettleBackgroundSave();
+    });
+    m_background = std::move(save);
+    m_background->thread->start();
+}
+
+void CTavrinoDoc::BeforeFileWork() {
+    if (m_background)
+        SettleBackgroundSave();
+}
+
+void CTavrinoDoc::SettleBackgroundSave() {
+    const std::unique_ptr<BackgroundSave> save = std::move(m_background);
+    save->thread->wait();
+    delete save->thread;
+    bool saved = false;
+    if (!save->serializeFailure.isEmpty()) {
+        if (CDocumentHost* host = GetHost())
+            host->ShowPassiveMessage(save->serializeFailure);
+        else
+            ShowMessage(save->serializeFailure);
+    } else if (save->outcome.Saved()) {
+        // Nothing renames the book while it is saved in the background: each save and opening
+        // settles this one first.
+        m_settling = save.get();
+        AfterSave(save->path, save->outcome, SaveKind::automatic);
+        m_settling = nullptr;
+        if (save->changed)
+            SetModifiedFlag(true);
+        saved = true;
+    } else if (save->changedOnDisk) {
+        // Another program changed the file: the usual save asks, unless the user changed the
+        // book meanwhile; then their own save will.
+        saved = !save->changed && DoFileSave(SaveKind::automatic);
+    } else if (save->outcome.kind == SafeWrite::Outcome::failed) {
+        ReportSaveFailure(save->path, save->outcome, SaveKind::automatic);
+    }
+    if (save->done)
+        save->done(saved);
 }
 
 void CTavrinoDoc::HoldBook(const QString& path, bool tellWhenHeld) {

@@ -6,6 +6,7 @@
 #include "platform/core/Document.h"
 
 #include "platform/core/FileIdentity.h"
+#include <functional>
 #include <map>
 #include <optional>
 #include <vector>
@@ -63,6 +64,16 @@ public:
     // file holds no such day. Valid until the next commit.
     const CYoteiDay* FileVersion(const COleDateTime& date) const;
 
+    // The program's own save (the days a sync brought in), written on another thread so that the
+    // window goes on while the disk works. The file gets the book as it is now, without a new
+    // backup; done(saved) runs on this thread once the file holds it, or once the failure has
+    // been told without taking the keys. Days changed meanwhile stay unsaved and in the journal.
+    // A file another program changed is left to the usual save, which asks, when nothing was
+    // changed meanwhile; otherwise to the user's next save. Every other save, opening or
+    // replacing of the book waits for it first.
+    void SaveInBackground(std::function<void(bool saved)> done);
+    bool IsSavingInBackground() const { return m_background != nullptr; }
+
     // An empty list needs no answer of its own: its new record is appended.
     using Position = CBookModel::Position;
     Position FindDayPosition(const COleDateTime& date) const { return m_days.FindPosition(date); }
@@ -98,8 +109,12 @@ protected:
     void OnFileRead(const QString& path, const QByteArray& bytes) override;
     void OnFileWritten(const QString& path, const FileIdentity& identity) override;
     bool IsChangedOnDisk(const QString& path, const QByteArray* current) const override;
+    void BeforeFileWork() override;
 
 private:
+    struct BackgroundSave;
+    // Waits for the save in the background, if any, and takes its outcome in.
+    void SettleBackgroundSave();
     void Store(std::unique_ptr<CYoteiDay> day);
     void RememberFile(const QString& path);
     void DiscardJournal();
@@ -115,4 +130,8 @@ private:
     // For each calendar day committed since the book was last read or saved (by its day count):
     // what the file holds for it, or nothing where it holds no such day.
     std::map<double, std::optional<CYoteiDay>> m_savedVersions;
+    std::unique_ptr<BackgroundSave> m_background;
+    int m_backgroundSerial = 0;
+    // While a background save is settled: its record of the days changed since it began.
+    BackgroundSave* m_settling = nullptr;
 };

@@ -31,12 +31,14 @@ SyncRunner::SyncRunner(QObject* parent) : QObject(parent), m_client(new CalDavCl
 SyncRunner::~SyncRunner() = default;
 
 void SyncRunner::Cancel() {
+    ++m_run;
     m_done = nullptr;
     m_client->AbortAll();
 }
 
 void SyncRunner::Start(const SyncOptions& options, SyncBook* book,
                        std::function<void(const SyncResult&)> done) {
+    ++m_run;
     m_options = options;
     m_book = book;
     m_done = std::move(done);
@@ -267,12 +269,21 @@ void SyncRunner::Fetch(std::shared_ptr<Listing> listing) {
 }
 
 void SyncRunner::Plan(const std::shared_ptr<Listing>& listing) {
+    m_book->DaysFor(m_options.from, m_options.to,
+                    [this, listing, run = m_run](std::map<QDate, CYoteiDay> days) {
+                        if (run == m_run)
+                            PlanWith(listing, std::move(days));
+                    });
+}
+
+void SyncRunner::PlanWith(const std::shared_ptr<Listing>& listing,
+                          std::map<QDate, CYoteiDay> days) {
     SyncEngine::Input in;
     in.from = m_options.from;
     in.to = m_options.to;
     in.zone = m_options.zone;
     in.now = QDateTime::currentDateTimeUtc();
-    in.days = m_book->Days(m_options.from, m_options.to);
+    in.days = std::move(days);
     in.state = m_state.Items();
     const QUrl calendar = m_options.calendar;
     in.newUid = [] { return SyncProperties::NewUid(); };
@@ -344,7 +355,9 @@ void SyncRunner::WriteBook() {
         record();
         return;
     }
-    m_book->Write(m_plan.days, [this, record](bool ok, const QString& problem) {
+    m_book->Write(m_plan.days, [this, record, run = m_run](bool ok, const QString& problem) {
+        if (run != m_run)
+            return;
         if (!ok) {
             Fail(QStringLiteral("the book could not be written: %1").arg(problem));
             return;

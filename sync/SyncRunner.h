@@ -20,8 +20,11 @@
 class SyncBook {
 public:
     virtual ~SyncBook() = default;
-    // The record shown for each date from..to that the book holds.
-    virtual std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) = 0;
+    // The record shown for each date from..to that the book holds, handed to take now or later
+    // from the event loop: a book that lives on another thread than the sync answers when its
+    // own thread gets to it.
+    virtual void DaysFor(const QDate& from, const QDate& to,
+                         std::function<void(std::map<QDate, CYoteiDay>)> take) = 0;
     // Writes the changed days (whole); done(true) once they are safely in the book. done may be
     // called later, from the event loop.
     virtual void Write(const std::map<QDate, CYoteiDay>& days,
@@ -67,7 +70,8 @@ public:
 
     void Start(const SyncOptions& options, SyncBook* book,
                std::function<void(const SyncResult&)> done);
-    // Drops the sync in flight; done is not called.
+    // Drops the sync in flight; done is not called, and answers for it that come later (from
+    // the server or the book) are dropped.
     void Cancel();
 
     // The client, for its request count and answer observer, both counted per sync.
@@ -82,6 +86,7 @@ private:
     void ListWithPropfind();
     void Fetch(std::shared_ptr<Listing> listing);
     void Plan(const std::shared_ptr<Listing>& listing);
+    void PlanWith(const std::shared_ptr<Listing>& listing, std::map<QDate, CYoteiDay> days);
     void WriteBook();
     // Leaves out of this sync's records and uploads everything about days the book has not
     // settled, and keeps the token, so that the next sync fetches those changes again.
@@ -97,6 +102,7 @@ private:
     CalDavClient* m_client;
     SyncOptions m_options;
     SyncBook* m_book = nullptr;
+    int m_run = 0; // counts the syncs started and dropped: the book's late answers are told apart
     std::function<void(const SyncResult&)> m_done;
     SyncState m_state;
     SyncResult m_result;

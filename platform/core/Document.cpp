@@ -67,6 +67,7 @@ void CDocument::SetModifiedFlag(bool modified) {
 void CDocument::DeleteContents() {}
 
 bool CDocument::OnNewDocument() {
+    BeforeFileWork();
     DeleteContents();
     m_strPathName.clear();
     SetModifiedFlag(false);
@@ -104,6 +105,7 @@ void CDocument::ReportSaveLoadException(const QString& path, const CException* e
 }
 
 bool CDocument::OnOpenDocument(const QString& path) {
+    BeforeFileWork();
     // The file is read once, whole; its bytes are also what a later save compares it with.
     QByteArray bytes;
     try {
@@ -126,11 +128,13 @@ bool CDocument::OnOpenDocument(const QString& path) {
 }
 
 bool CDocument::OnSaveDocument(const QString& path) {
+    BeforeFileWork();
     QByteArray bytes;
     return SerializeToBytes(path, bytes) && SaveBook(path, bytes, false);
 }
 
 bool CDocument::DoFileSave(SaveKind kind) {
+    BeforeFileWork();
     // The program saves on its own only a book that has its file.
     if (m_strPathName.isEmpty())
         return kind == SaveKind::own && DoSave(QString());
@@ -139,6 +143,7 @@ bool CDocument::DoFileSave(SaveKind kind) {
 }
 
 bool CDocument::DoSave(const QString& name) {
+    BeforeFileWork();
     QByteArray bytes;
     if (!SerializeToBytes(name, bytes))
         return false;
@@ -310,6 +315,7 @@ bool CDocument::IsChangedOnDisk(const QString&, const QByteArray*) const {
 }
 
 bool CDocument::SaveModified() {
+    BeforeFileWork();
     if (!IsModified())
         return true;
     const bool ask =

@@ -117,23 +117,27 @@ protected:
     // current: its bytes as a save has just read them; null when there is no file.
     virtual bool IsChangedOnDisk(const QString& path, const QByteArray* current) const;
 
+    // An opening, a save or a replacing of the book is about to begin: a save still writing the
+    // file on another thread must end (and be settled) first.
+    virtual void BeforeFileWork() {}
+
     void ReportSaveLoadException(const QString& path, const CException* e, FileOperation operation);
     void ShowMessage(const QString& text);
     FileSystem& GetFileSystem() const;
-
-private:
-    // The whole book as the file will hold it; false after a failure, which is shown.
-    bool SerializeToBytes(const QString& path, QByteArray& bytes);
     SafeWrite MakeWriter(SaveKind kind = SaveKind::own) const;
-    // Writes bytes over the book at path; judged: against what this document read or wrote.
-    bool SaveBook(const QString& path, const QByteArray& bytes, bool judged,
-                  SaveKind kind = SaveKind::own);
-    bool SaveBesideChangedFile(const QByteArray& bytes);
     // After a save: the flag, the identity, and what the user must be told.
     void AfterSave(const QString& path, const SafeWrite::Outcome& outcome,
                    SaveKind kind = SaveKind::own);
     void ReportSaveFailure(const QString& path, const SafeWrite::Outcome& outcome,
                            SaveKind kind = SaveKind::own);
+
+private:
+    // The whole book as the file will hold it; false after a failure, which is shown.
+    bool SerializeToBytes(const QString& path, QByteArray& bytes);
+    // Writes bytes over the book at path; judged: against what this document read or wrote.
+    bool SaveBook(const QString& path, const QByteArray& bytes, bool judged,
+                  SaveKind kind = SaveKind::own);
+    bool SaveBesideChangedFile(const QByteArray& bytes);
     void Tell(const QString& text, SaveKind kind = SaveKind::own);
 
     CDocumentHost* m_pHost = nullptr;

@@ -8,7 +8,10 @@
 #include "document/RecoveryFolder.h"
 #include "document/RecoveryJournal.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <optional>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
@@ -373,6 +376,87 @@ TEST_F(RecoveryJournalTest, LifeWithTheBook) {
     doc.CommitCurrentDay();
     ASSERT_TRUE(doc.OnNewDocument());
     EXPECT_TRUE(Journals(Folder()).isEmpty());
+}
+
+// The program's own save writes on another thread while the user goes on. The file gets the book
+// as it was when the save began; what the user changes meanwhile stays unsaved, flagged and in a
+// journal against the file just written, so a crash right after loses none of it. The user's own
+// save waits for it and is not taken for another program's change; a file another program did
+// change is not written over without the question.
+TEST_F(RecoveryJournalTest, ASaveInTheBackgroundKeepsWhatChangesMeanwhile) {
+    int argc = 1;
+    char name[] = "tavrino_core_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    CRecoveryJournal journal(Folder(), nullptr);
+    RecordingHost host;
+    CTavrinoDoc doc;
+    doc.SetHost(&host);
+    doc.SetJournal(&journal);
+    const QString book = m_dir.filePath(QStringLiteral("book.dat"));
+    const COleDateTime mine(2026, 12, 9, 0, 0, 0), theirs(2026, 12, 1, 0, 0, 0);
+    doc.SelectDay(mine);
+    doc.SetMemo(QStringLiteral("a"));
+    doc.CommitCurrentDay();
+    ASSERT_TRUE(doc.DoSave(book));
+    const auto wait = [&](const std::optional<bool>& outcome) {
+        QElapsedTimer clock;
+        clock.start();
+        while (!outcome && clock.elapsed() < 20000)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return outcome.value_or(false);
+    };
+    const auto memoInFile = [&](const COleDateTime& date) {
+        CTavrinoDoc file;
+        EXPECT_TRUE(file.OnOpenDocument(book));
+        file.SelectDay(date);
+        return file.GetMemo();
+    };
+
+    CYoteiDay fromServer;
+    fromServer.m_dayDate = theirs;
+    fromServer.SetMemo(QStringLiteral("同期"));
+    doc.CommitDay(fromServer);
+    std::optional<bool> first;
+    doc.SaveInBackground([&](bool saved) { first = saved; });
+    EXPECT_TRUE(doc.IsSavingInBackground());
+    doc.SetMemo(QStringLiteral("ab"));
+    doc.CommitCurrentDay();
+    ASSERT_TRUE(wait(first));
+    EXPECT_EQ(memoInFile(theirs), QStringLiteral("同期"));
+    EXPECT_EQ(memoInFile(mine), QStringLiteral("a"));
+    EXPECT_TRUE(doc.IsModified());
+    EXPECT_EQ(doc.UnsavedDays(), std::vector<COleDateTime>{mine});
+    const auto contents = JournalReader::Read(ReadAll(journal.FilePath()));
+    EXPECT_EQ(contents.header.base, FileIdentity::OfFile(book));
+    ASSERT_EQ(contents.days.size(), 1u);
+    EXPECT_EQ(contents.days[0].GetMemo(), QStringLiteral("ab"));
+
+    // 保存 while the program's save still writes: it waits, then writes over it unasked.
+    fromServer.SetMemo(QStringLiteral("同期2"));
+    doc.CommitDay(fromServer);
+    std::optional<bool> second;
+    doc.SaveInBackground([&](bool saved) { second = saved; });
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(second, std::optional<bool>(true));
+    EXPECT_TRUE(host.questions.isEmpty());
+    EXPECT_FALSE(doc.IsModified());
+    EXPECT_TRUE(doc.UnsavedDays().empty());
+    EXPECT_EQ(memoInFile(mine), QStringLiteral("ab"));
+    EXPECT_EQ(memoInFile(theirs), QStringLiteral("同期2"));
+    EXPECT_TRUE(Journals(Folder()).isEmpty());
+
+    // Another program wrote the file: No at the question keeps its bytes.
+    PutFile(m_dir, QStringLiteral("book.dat"), WorkedExampleBook());
+    fromServer.SetMemo(QStringLiteral("同期3"));
+    doc.CommitDay(fromServer);
+    std::optional<bool> third;
+    doc.SaveInBackground([&](bool saved) { third = saved; });
+    EXPECT_FALSE(wait(third));
+    EXPECT_TRUE(third.has_value());
+    EXPECT_EQ(host.questions.size(), 1);
+    EXPECT_EQ(ReadAll(book), WorkedExampleBook());
+    EXPECT_TRUE(doc.IsDayUnsaved(theirs));
 }
 
 } // namespace

@@ -16,13 +16,17 @@ namespace {
 // A book held in memory, as the planner holds one.
 class MemoryBook : public SyncBook {
 public:
-    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) override {
+    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) {
         std::map<QDate, CYoteiDay> days;
         for (const auto& [date, day] : m_days) {
             if (date >= from && date <= to)
                 days.emplace(date, day);
         }
         return days;
+    }
+    void DaysFor(const QDate& from, const QDate& to,
+                 std::function<void(std::map<QDate, CYoteiDay>)> take) override {
+        take(Days(from, to));
     }
     void Write(const std::map<QDate, CYoteiDay>& days,
                std::function<void(bool, const QString&)> done) override {

@@ -3,6 +3,7 @@
 // never overwritten, and a server out of reach never stands in the way of typing.
 
 #include "app/PlannerSync.h"
+#include "app/PlannerBook.h"
 #include "../sync/SyncToolTestSupport.h"
 #include "UiTestSupport.h"
 #include "app/SyncDlg.h"
@@ -374,6 +375,65 @@ TEST_F(PlannerSyncTest, ChangesTakenInButNotSavedAreFetchedAgainAfterNo) {
     EXPECT_TRUE(FileText().contains(QStringLiteral("来客")));
     EXPECT_FALSE(FileText().contains(QStringLiteral("下書き")));
     EXPECT_EQ(PhoneSummaries(), Sorted({QStringLiteral("既存"), QStringLiteral("来客")}));
+}
+
+// The sync plans from the book as it was when it looked, on its own thread. A day the user changed
+// and saved before the plan came back is left as the user made it, and waits for the next sync;
+// the rest goes in a little at a time, shown at once where it is the day on show, and is saved by
+// the program without a question while the user types on.
+TEST_F(PlannerSyncTest, ADayTheUserSavedWhileTheSyncPlannedIsLeftForTheNextSync) {
+    WriteBook(bookPath, OleOf(today), QStringLiteral("既存"));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    CTavrinoDoc* doc = Doc();
+    int refreshed = 0;
+    CPlannerBook::Hooks hooks;
+    hooks.dialogOpen = [] { return false; };
+    hooks.composing = [] { return false; };
+    hooks.refresh = [&](bool dayOnShowChanged) {
+        ++refreshed;
+        View()->RefreshFromBook(dayOnShowChanged);
+    };
+    CPlannerBook book(doc, hooks);
+    const std::map<QDate, CYoteiDay> seen = book.Days(today.addDays(-400), today.addDays(400));
+    ASSERT_EQ(seen.size(), 1u);
+
+    ASSERT_NO_FATAL_FAILURE(ShowDay(today));
+    TypeMemo(QStringLiteral("持ち物"));
+    PressSave();
+    ASSERT_FALSE(doc->IsModified());
+
+    // The plan: the server's version of today, and a year of the phone's days, one on show.
+    std::map<QDate, CYoteiDay> plan;
+    plan[today] = seen.at(today);
+    plan[today].m_plans[0] = QStringLiteral("サーバー");
+    for (int i = 1; i <= 365; ++i) {
+        CYoteiDay day;
+        day.m_plans[0] = QStringLiteral("電話%1").arg(i);
+        plan[today.addDays(i)] = day;
+    }
+    ASSERT_NO_FATAL_FAILURE(ShowDay(today.addDays(3)));
+    bool done = false;
+    book.Write(plan, [&](bool ok, const QString&) { done = ok; });
+    // Nothing happens inside the call: the caller's turn ends first.
+    EXPECT_TRUE(Plans(today.addDays(3)).isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return done; }, kWait));
+
+    EXPECT_EQ(book.HeldBack(), std::set<QDate>{today});
+    EXPECT_EQ(book.Unsettled(), std::set<QDate>{today});
+    EXPECT_EQ(Plans(today), QStringList{QStringLiteral("既存")});
+    EXPECT_EQ(MemoOf(today), QStringLiteral("持ち物"));
+    EXPECT_EQ(Plans(today.addDays(365)), QStringList{QStringLiteral("電話365")});
+    EXPECT_GE(refreshed, 1);
+    EXPECT_FALSE(doc->IsModified());
+    const QString file = FileText();
+    EXPECT_TRUE(file.contains(QStringLiteral("電話365")));
+    EXPECT_FALSE(file.contains(QStringLiteral("サーバー")));
+    EXPECT_TRUE(file.contains(QStringLiteral("持ち物")));
+    // The day on show took the phone's row; what the user types next goes into that day.
+    EXPECT_EQ(List()->GetItemText(1, 1), QStringLiteral("電話3"));
+    TypeMemo(QStringLiteral("メモ"));
+    EXPECT_EQ(MemoOf(today.addDays(3)), QStringLiteral("メモ"));
+    EXPECT_EQ(Plans(today.addDays(3)), QStringList{QStringLiteral("電話3")});
 }
 
 TEST_F(PlannerSyncTest, AServerOutOfReachIsToldOnceAndTypingGoesOn) {

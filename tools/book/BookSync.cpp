@@ -48,7 +48,7 @@ public:
         m_book = std::move(days);
     }
 
-    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) override {
+    std::map<QDate, CYoteiDay> Days(const QDate& from, const QDate& to) {
         // The record the planner shows for each date, found through the book's date index.
         std::map<QDate, CYoteiDay> days;
         for (const CYoteiDay* day : m_book.DaysBetween(DateOf(from), DateOf(to))) {
@@ -57,6 +57,10 @@ public:
                 days.emplace(QDate(f.year, f.month, f.day), *day);
         }
         return days;
+    }
+    void DaysFor(const QDate& from, const QDate& to,
+                 std::function<void(std::map<QDate, CYoteiDay>)> take) override {
+        take(Days(from, to));
     }
 
     void Write(const std::map<QDate, CYoteiDay>& days,
