@@ -34,6 +34,7 @@ void SyncRunner::Cancel() {
     ++m_run;
     m_done = nullptr;
     m_client->AbortAll();
+    m_state.Close();
 }
 
 void SyncRunner::Start(const SyncOptions& options, SyncBook* book,
