@@ -19,15 +19,6 @@ QDate QDateOf(const COleDateTime& date) {
     return date.GetFields(f) ? QDate(f.year, f.month, f.day) : QDate();
 }
 
-bool SameTexts(const CYoteiDay* a, const CYoteiDay* b) {
-    static const CYoteiDay empty;
-    const CYoteiDay& x = a ? *a : empty;
-    const CYoteiDay& y = b ? *b : empty;
-    return x.m_heading == y.m_heading && x.m_headingDetail == y.m_headingDetail &&
-           x.m_times == y.m_times && x.m_plans == y.m_plans && x.m_details == y.m_details &&
-           x.m_dayMemo == y.m_dayMemo;
-}
-
 } // namespace
 
 struct CPlannerBook::Writing {
@@ -87,8 +78,8 @@ void CPlannerBook::WriteSome(const std::shared_ptr<Writing>& writing) {
         const COleDateTime when = DateOf(date);
         const auto seen = m_shown.find(date);
         // The day as the sync would see it now; the user may have changed and saved it since.
-        const bool changedSince =
-            !SameTexts(m_doc->FileVersion(when), seen != m_shown.end() ? &seen->second : nullptr);
+        const bool changedSince = !CYoteiDay::SameTexts(
+            m_doc->FileVersion(when), seen != m_shown.end() ? &seen->second : nullptr);
         if (dialogOpen || m_doc->IsDayUnsaved(when) || changedSince ||
             (composing && when == shown)) {
             m_heldBack.insert(date);

@@ -19,39 +19,37 @@
 // The planner's book as the sync's thread sees it: each question goes to the window's thread
 // and its answer comes back to the sync's. A question for a book that was replaced meanwhile is
 // not answered: that sync has been dropped.
-class CPlannerSync::ThreadBook : public SyncBook,
-                                  public std::enable_shared_from_this<ThreadBook> {
+class CPlannerSync::ThreadBook : public SyncBook, public std::enable_shared_from_this<ThreadBook> {
 public:
     ThreadBook(CPlannerSync* owner, int generation)
         : m_owner(owner), m_runner(owner->m_runner), m_generation(generation) {}
 
     void DaysFor(const QDate& from, const QDate& to,
                  std::function<void(std::map<QDate, CYoteiDay>)> take) override {
-        QMetaObject::invokeMethod(m_owner, [this, self = shared_from_this(), from, to,
-                                             take = std::move(take)] {
-            if (!Current())
-                return;
-            std::map<QDate, CYoteiDay> days = m_owner->m_book->Days(from, to);
-            QMetaObject::invokeMethod(m_runner,
-                                      [take, days = std::move(days)]() mutable { take(days); });
-        });
+        QMetaObject::invokeMethod(
+            m_owner, [this, self = shared_from_this(), from, to, take = std::move(take)] {
+                if (!Current())
+                    return;
+                std::map<QDate, CYoteiDay> days = m_owner->m_book->Days(from, to);
+                QMetaObject::invokeMethod(m_runner,
+                                          [take, days = std::move(days)]() mutable { take(days); });
+            });
     }
 
     void Write(const std::map<QDate, CYoteiDay>& days,
                std::function<void(bool, const QString&)> done) override {
-        QMetaObject::invokeMethod(m_owner, [this, self = shared_from_this(), days,
-                                             done = std::move(done)] {
-            if (!Current())
-                return;
-            m_owner->m_book->Write(days, [this, self, done](bool ok, const QString& problem) {
-                QMetaObject::invokeMethod(
-                    m_runner, [this, self, done, ok, problem,
-                               unsettled = m_owner->m_book->Unsettled()] {
+        QMetaObject::invokeMethod(
+            m_owner, [this, self = shared_from_this(), days, done = std::move(done)] {
+                if (!Current())
+                    return;
+                m_owner->m_book->Write(days, [this, self, done](bool ok, const QString& problem) {
+                    QMetaObject::invokeMethod(m_runner, [this, self, done, ok, problem,
+                                                         unsettled = m_owner->m_book->Unsettled()] {
                         m_unsettled = unsettled;
                         done(ok, problem);
                     });
+                });
             });
-        });
     }
 
     std::set<QDate> Unsettled() const override { return m_unsettled; }

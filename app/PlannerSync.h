@@ -22,8 +22,8 @@ class CTavrinoDoc;
 // The open book kept in step with the calendar of its account while the user works: when the
 // book is opened, after each of the user's saves and every fifteen minutes. The sync runs on a
 // thread of its own (the network, reading the server's items, planning, its records); only the
-// book's part runs on the window's thread, a little at a time, so the user is never kept waiting; what
-// they must know (conflicts, a sync that failed) is told without taking their keys, a failure
+// book's part runs on the window's thread, a little at a time, so the user is never kept waiting;
+// what they must know (conflicts, a sync that failed) is told without taking their keys, a failure
 // once for as long as it lasts.
 class CPlannerSync : public QObject {
     Q_OBJECT

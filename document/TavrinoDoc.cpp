@@ -129,24 +129,12 @@ void CTavrinoDoc::CommitDay(const CYoteiDay& day) {
     Store(std::make_unique<CYoteiDay>(day));
 }
 
-namespace {
-// The same texts: what a user, a phone and the file see of a day. A day not held is empty.
-bool SameTexts(const CYoteiDay* a, const CYoteiDay* b) {
-    static const CYoteiDay empty;
-    const CYoteiDay& x = a ? *a : empty;
-    const CYoteiDay& y = b ? *b : empty;
-    return x.m_heading == y.m_heading && x.m_headingDetail == y.m_headingDetail &&
-           x.m_times == y.m_times && x.m_plans == y.m_plans && x.m_details == y.m_details &&
-           x.m_dayMemo == y.m_dayMemo;
-}
-} // namespace
-
 bool CTavrinoDoc::IsDayUnsaved(const COleDateTime& date) const {
     const COleDateTime day = date.DatePart();
     const auto saved = m_savedVersions.find(day.m_dt);
     if (day.m_status != COleDateTime::valid || saved == m_savedVersions.end())
         return false;
-    return !SameTexts(m_days.Find(day), saved->second ? &*saved->second : nullptr);
+    return !CYoteiDay::SameTexts(m_days.Find(day), saved->second ? &*saved->second : nullptr);
 }
 
 const CYoteiDay* CTavrinoDoc::FileVersion(const COleDateTime& date) const {
@@ -160,7 +148,7 @@ std::vector<COleDateTime> CTavrinoDoc::UnsavedDays() const {
     std::vector<COleDateTime> days;
     for (const auto& [count, version] : m_savedVersions) {
         const COleDateTime day(count);
-        if (!SameTexts(m_days.Find(day), version ? &*version : nullptr))
+        if (!CYoteiDay::SameTexts(m_days.Find(day), version ? &*version : nullptr))
             days.push_back(day);
     }
     return days;
@@ -178,8 +166,8 @@ void CTavrinoDoc::Store(std::unique_ptr<CYoteiDay> day) {
         m_background->changed = true;
         if (!m_background->before.count(date.m_dt)) {
             const CYoteiDay* held = m_days.Find(date);
-            m_background->before.emplace(date.m_dt, held ? std::optional<CYoteiDay>(*held)
-                                                         : std::nullopt);
+            m_background->before.emplace(date.m_dt,
+                                         held ? std::optional<CYoteiDay>(*held) : std::nullopt);
         }
     }
     m_days.Commit(std::move(day));
@@ -270,38 +258,38 @@ void CTavrinoDoc::SaveInBackground(std::function<void(bool)> done) {
     for (const auto& day : m_days.List())
         days->push_back(std::make_unique<CYoteiDay>(*day));
     BackgroundSave* out = save.get();
-    save->thread = QThread::create(
-        [out, days, writer = MakeWriter(SaveKind::automatic), rowCount = m_nRowCount,
-         identityPath = m_identityPath, identity = m_identity]() mutable {
-            QByteArray bytes;
-            try {
-                QBuffer buffer(&bytes);
-                buffer.open(QIODevice::WriteOnly);
-                CArchive ar(&buffer, QFileInfo(out->path).absoluteFilePath());
-                BookFile::WriteDays(ar, rowCount, *days);
-                ar.Flush();
-            } catch (const CException& e) {
-                out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
-                return;
-            } catch (const std::bad_alloc&) {
-                const CMemoryException e;
-                out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
-                return;
-            }
-            days.reset();
-            try {
-                out->outcome = writer.Replace(out->path, bytes, [&](const QByteArray* current) {
-                    // No question can be asked from here: the usual save asks it afterwards.
-                    if (!ChangedSince(identityPath, identity, out->path, current))
-                        return SafeWrite::Verdict::write;
-                    out->changedOnDisk = true;
-                    return SafeWrite::Verdict::keep;
-                });
-            } catch (const std::bad_alloc&) {
-                out->outcome = SafeWrite::Outcome();
-                out->outcome.failure = FileStatus::Failed(ENOMEM, out->path);
-            }
-        });
+    save->thread = QThread::create([out, days, writer = MakeWriter(SaveKind::automatic),
+                                    rowCount = m_nRowCount, identityPath = m_identityPath,
+                                    identity = m_identity]() mutable {
+        QByteArray bytes;
+        try {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            CArchive ar(&buffer, QFileInfo(out->path).absoluteFilePath());
+            BookFile::WriteDays(ar, rowCount, *days);
+            ar.Flush();
+        } catch (const CException& e) {
+            out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
+            return;
+        } catch (const std::bad_alloc&) {
+            const CMemoryException e;
+            out->serializeFailure = SaveLoadExceptionText(out->path, &e, FileOperation::save);
+            return;
+        }
+        days.reset();
+        try {
+            out->outcome = writer.Replace(out->path, bytes, [&](const QByteArray* current) {
+                // No question can be asked from here: the usual save asks it afterwards.
+                if (!ChangedSince(identityPath, identity, out->path, current))
+                    return SafeWrite::Verdict::write;
+                out->changedOnDisk = true;
+                return SafeWrite::Verdict::keep;
+            });
+        } catch (const std::bad_alloc&) {
+            out->outcome = SafeWrite::Outcome();
+            out->outcome.failure = FileStatus::Failed(ENOMEM, out->path);
+        }
+    });
     connect(save->thread, &QThread::finished, this, [this, serial = save->serial] {
         if (m_background && m_background->serial == serial)
             SettleBackgroundSave();

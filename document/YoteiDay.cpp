@@ -43,13 +43,20 @@ void CYoteiDay::SetDetail(int row, const QString& text) {
     m_details[row] = text;
 }
 
+bool CYoteiDay::SameTexts(const CYoteiDay* a, const CYoteiDay* b) {
+    static const CYoteiDay empty;
+    const CYoteiDay& x = a ? *a : empty;
+    const CYoteiDay& y = b ? *b : empty;
+    return x.m_heading == y.m_heading && x.m_headingDetail == y.m_headingDetail &&
+           x.m_times == y.m_times && x.m_plans == y.m_plans && x.m_details == y.m_details &&
+           x.m_dayMemo == y.m_dayMemo;
+}
+
 bool CYoteiDay::operator==(const CYoteiDay& other) const {
     // Compares what the file holds, the date bit for bit.
     return m_dayDate.m_status == other.m_dayDate.m_status &&
            std::memcmp(&m_dayDate.m_dt, &other.m_dayDate.m_dt, sizeof(double)) == 0 &&
-           m_heading == other.m_heading && m_headingDetail == other.m_headingDetail &&
-           m_times == other.m_times && m_plans == other.m_plans && m_details == other.m_details &&
-           m_dayMemo == other.m_dayMemo;
+           SameTexts(this, &other);
 }
 
 bool CYoteiDay::HasText() const {

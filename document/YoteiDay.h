@@ -28,6 +28,9 @@ public:
     void SetDetail(int row, const QString& text);
 
     bool operator==(const CYoteiDay& other) const;
+    // The same texts, whatever the dates: what a user, a phone and the file see of a day. A null
+    // day (one the book does not hold) is an empty one.
+    static bool SameTexts(const CYoteiDay* a, const CYoteiDay* b);
     // Whether any of the day's texts is not empty.
     bool HasText() const;
 

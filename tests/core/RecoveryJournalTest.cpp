@@ -11,11 +11,11 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <optional>
 #include <QFile>
 #include <QFileInfo>
 #include <QThread>
 #include <csignal>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 

@@ -3,9 +3,9 @@
 // never overwritten, and a server out of reach never stands in the way of typing.
 
 #include "app/PlannerSync.h"
-#include "app/PlannerBook.h"
 #include "../sync/SyncToolTestSupport.h"
 #include "UiTestSupport.h"
+#include "app/PlannerBook.h"
 #include "app/SyncDlg.h"
 #include "document/RecoveryJournal.h"
 #include "document/TavrinoDoc.h"
