@@ -31,6 +31,14 @@ struct CPlannerBook::Writing {
 
 CPlannerBook::CPlannerBook(CTavrinoDoc* doc, Hooks hooks) : m_doc(doc), m_hooks(std::move(hooks)) {}
 
+void CPlannerBook::Later(std::function<void()> step) {
+    // The document outlives this object when the program ends.
+    QTimer::singleShot(0, m_doc, [alive = std::weak_ptr<bool>(m_alive), step = std::move(step)] {
+        if (!alive.expired())
+            step();
+    });
+}
+
 std::map<QDate, CYoteiDay> CPlannerBook::Days(const QDate& from, const QDate& to) {
     std::map<QDate, CYoteiDay> days;
     m_unsettled.clear();
@@ -61,7 +69,7 @@ void CPlannerBook::Write(const std::map<QDate, CYoteiDay>& days,
     writing->next = writing->days.begin();
     writing->done = std::move(done);
     // From the event loop, as every later part: the caller's turn ends first.
-    QTimer::singleShot(0, m_doc, [this, writing] { WriteSome(writing); });
+    Later([this, writing] { WriteSome(writing); });
 }
 
 void CPlannerBook::WriteSome(const std::shared_ptr<Writing>& writing) {
@@ -97,7 +105,7 @@ void CPlannerBook::WriteSome(const std::shared_ptr<Writing>& writing) {
     if (m_hooks.refresh && (dayOnShowChanged || (last && !writing->applied.empty())))
         m_hooks.refresh(dayOnShowChanged);
     if (!last) {
-        QTimer::singleShot(0, m_doc, [this, writing] { WriteSome(writing); });
+        Later([this, writing] { WriteSome(writing); });
         return;
     }
     Finish(writing);
@@ -120,8 +128,8 @@ void CPlannerBook::Finish(const std::shared_ptr<Writing>& writing) {
         writing->done(true, QString());
         return;
     }
-    m_doc->SaveInBackground([this, writing](bool saved) {
-        if (writing->run != m_run)
+    m_doc->SaveInBackground([this, alive = std::weak_ptr<bool>(m_alive), writing](bool saved) {
+        if (alive.expired() || writing->run != m_run)
             return;
         if (!saved)
             m_unsettled.insert(writing->applied.begin(), writing->applied.end());

@@ -52,6 +52,8 @@ private:
     struct Writing;
     void WriteSome(const std::shared_ptr<Writing>& writing);
     void Finish(const std::shared_ptr<Writing>& writing);
+    // Runs step from the event loop, unless this object is gone by then.
+    void Later(std::function<void()> step);
 
     CTavrinoDoc* m_doc;
     Hooks m_hooks;
@@ -61,4 +63,5 @@ private:
     // changed (and perhaps saved) meanwhile, and the sync's plan for it is out of date.
     std::map<QDate, CYoteiDay> m_shown;
     int m_run = 0;
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
 };
