@@ -15,6 +15,13 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimeZone>
+#include <sys/resource.h>
+
+namespace {
+
+constexpr int kSyncNice = 10;
+
+} // namespace
 
 // The planner's book as the sync's thread sees it: each question goes to the window's thread
 // and its answer comes back to the sync's. A question for a book that was replaced meanwhile is
@@ -69,6 +76,9 @@ CPlannerSync::CPlannerSync(CTavrinoApp* app) : m_app(app), m_runner(new SyncRunn
     m_thread.setObjectName(QStringLiteral("sync"));
     m_runner->moveToThread(&m_thread);
     m_thread.start();
+    // The sync gives way to the window when both want the processor: on Linux a thread has a
+    // nice value of its own (Qt's thread priorities change nothing under the normal policy).
+    QMetaObject::invokeMethod(m_runner, [] { setpriority(PRIO_PROCESS, 0, kSyncNice); });
 }
 
 CPlannerSync::~CPlannerSync() {

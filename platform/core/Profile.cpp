@@ -22,7 +22,13 @@ QString CProfile::GetProfileString(const QString& section, const QString& entry,
 
 bool CProfile::WriteProfileString(const QString& section, const QString& entry,
                                   const QString& value) {
-    m_settings->setValue(section + QLatin1Char('/') + entry, value);
+    const QString key = section + QLatin1Char('/') + entry;
+    // Every save remembers its book: a value the file holds already (another planner's writes
+    // read in first) is not written again, which would cost a whole rewrite of the file.
+    m_settings->sync();
+    if (m_settings->status() == QSettings::NoError && m_settings->value(key) == value)
+        return true;
+    m_settings->setValue(key, value);
     m_settings->sync();
     return m_settings->status() == QSettings::NoError;
 }

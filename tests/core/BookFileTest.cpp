@@ -472,6 +472,46 @@ TEST_F(BookSave, ExistingFileIsWrittenInPlace) {
                                             QFileDevice::ReadGroup);
 }
 
+// Every save remembers its book as the one to reopen, over another planner's choice made
+// meanwhile in the same profile; a save of the book the profile holds already does not rewrite
+// the profile's file.
+TEST_F(BookSave, EachSaveRemembersItsBookWithoutRewritingWhatIsThere) {
+    const QString ini = dir.filePath(QStringLiteral("profile.ini"));
+    const auto inode = [&] {
+        struct stat st {};
+        return stat(QFile::encodeName(ini).constData(), &st) == 0 ? st.st_ino : ino_t(0);
+    };
+    doc.SetPathName(Put(QStringLiteral("book.dat"), QByteArray()));
+    AddDay(40001.0, QStringLiteral("m"));
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(Recent(), doc.GetPathName());
+    const ino_t written = inode();
+    ASSERT_NE(written, ino_t(0));
+    AddDay(40002.0, QStringLiteral("n"));
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(inode(), written);
+
+    // Another planner, a process of its own, remembers another book.
+    const pid_t planner = fork();
+    ASSERT_GE(planner, 0);
+    if (planner == 0) {
+        CProfile other(ini);
+        _exit(other.WriteProfileString(QStringLiteral("Recent File List"),
+                                       QStringLiteral("File_dat"),
+                                       dir.filePath(QStringLiteral("other.dat")))
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(planner, &status, 0), planner);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_NE(inode(), written);
+    ASSERT_TRUE(doc.DoFileSave());
+    EXPECT_EQ(CProfile(ini).GetProfileString(QStringLiteral("Recent File List"),
+                                             QStringLiteral("File_dat"), QString()),
+              doc.GetPathName());
+}
+
 TEST_F(BookSave, UntitledBookGoesToTheDocumentsFolderUnderAFreeName) {
     for (const char* expected : {"無題.dat", "無題1.dat", "無題2.dat"}) {
         CTavrinoDoc untitled;
